@@ -1,0 +1,39 @@
+// MainScreen: the fixed 80 x 25 screen of the front desk and its panels.
+//
+// Positions are 1-based (column, row). The frame, titles, labels and menu
+// are drawn once by drawScreen; afterwards only the menu marker (columns 2-3
+// of the menu rows), the room indicators (two cells of row 4 per room), the
+// waiting field (columns 73-79 of row 4) and the dialog panel (columns 39-79
+// of rows 6-19) change. Each operation sets the colours it needs before it
+// writes and leaves them set. Menu items are 1..5 (F1..F5), rooms 1..5;
+// arguments outside those ranges are ignored.
+#pragma once
+
+#include <array>
+
+class MainScreen {
+ public:
+  static constexpr int kRooms = 5;
+  static constexpr int kPanelLeft = 39;
+  static constexpr int kPanelRight = 79;
+  static constexpr int kPanelTop = 6;
+  static constexpr int kPanelBottom = 19;
+  static constexpr int kWaitingLeft = 73;
+  static constexpr int kWaitingRight = 79;
+
+  void drawScreen();
+  void markMenuItem(int item);
+  void showRoomState(int room, bool free);
+  // Both counts, adults first, as "A - C" in the waiting field; the rest of
+  // the field is blanked. Counts too wide for the field's seven cells are
+  // shown without the blanks ("A-C"), and if even that does not fit each
+  // count above 99 shows as "99+": the field never writes past column 79.
+  void showWaitingCounts(int adults, int children);
+  void clearPanel();
+  // The error box in the panel; waits for one key code, then blanks the panel.
+  void showErrorBox();
+
+  std::array<int, 6> menuRows{7, 9, 11, 13, 15, 17};
+  std::array<int, kRooms> roomColumns{10, 22, 34, 46, 58};
+  int selectedItem = 5;  // 0-based index into menuRows; 5 (ESC) shows no marker
+};
