@@ -7,7 +7,9 @@
 CellGrid::CellGrid(int width, int height, Cell fill)
     : width_(width), height_(height), cells_(static_cast<std::size_t>(width * height), fill) {}
 
-void CellGrid::fill(Cell cell) { std::fill(cells_.begin(), cells_.end(), cell); }
+void CellGrid::fill(Cell cell) {
+  std::fill(cells_.begin(), cells_.end(), cell);
+}
 
 void CellGrid::scrollUp(int left, int top, int right, int bottom, Cell blank) {
   for (int y = top; y < bottom; ++y) {

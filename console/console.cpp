@@ -10,8 +10,12 @@ namespace {
 ConsoleDevice* g_device = nullptr;
 }
 
-void Console::attach(ConsoleDevice* device) { g_device = device; }
-ConsoleDevice* Console::device() { return g_device; }
+void Console::attach(ConsoleDevice* device) {
+  g_device = device;
+}
+ConsoleDevice* Console::device() {
+  return g_device;
+}
 
 void Console::clear() {
   if (g_device) g_device->clear();
@@ -68,7 +72,8 @@ TimeOfDay Clock::now() {
   clock_gettime(CLOCK_REALTIME, &ts);
   tm local{};
   localtime_r(&ts.tv_sec, &local);
-  return TimeOfDay{static_cast<std::uint8_t>(local.tm_min), static_cast<std::uint8_t>(local.tm_hour),
+  return TimeOfDay{static_cast<std::uint8_t>(local.tm_min),
+                   static_cast<std::uint8_t>(local.tm_hour),
                    static_cast<std::uint8_t>(ts.tv_nsec / 10'000'000),
                    static_cast<std::uint8_t>(local.tm_sec > 59 ? 59 : local.tm_sec)};
 }

@@ -81,4 +81,6 @@ void ConsoleDevice::write(std::string_view bytes) {
   present(bells);
 }
 
-int ConsoleDevice::readKey() { return face_.nextKeyCode(); }
+int ConsoleDevice::readKey() {
+  return face_.nextKeyCode();
+}

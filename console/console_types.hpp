@@ -37,5 +37,9 @@ struct TimeOfDay {
   std::uint8_t second;      // 0..59
 };
 
-inline constexpr int textColorOf(std::uint8_t attribute) { return attribute & 0x0F; }
-inline constexpr int backgroundOf(std::uint8_t attribute) { return (attribute >> 4) & 0x0F; }
+inline constexpr int textColorOf(std::uint8_t attribute) {
+  return attribute & 0x0F;
+}
+inline constexpr int backgroundOf(std::uint8_t attribute) {
+  return (attribute >> 4) & 0x0F;
+}

@@ -10,8 +10,28 @@ namespace {
 enum Column { Normal = 0, Shifted = 1, Ctrl = 2, Alt = 3 };
 
 enum Key {
-  F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12,
-  Home, Up, PageUp, Left, Right, End, Down, PageDown, Insert, Delete,
+  F1,
+  F2,
+  F3,
+  F4,
+  F5,
+  F6,
+  F7,
+  F8,
+  F9,
+  F10,
+  F11,
+  F12,
+  Home,
+  Up,
+  PageUp,
+  Left,
+  Right,
+  End,
+  Down,
+  PageDown,
+  Insert,
+  Delete,
   KeyCount
 };
 
@@ -50,39 +70,79 @@ Column columnOf(int modifier, bool alt) {
 // column forced by rxvt's F13..F20, which are its Shift+F3..F10.
 std::optional<std::pair<Key, Column>> tildeKey(int n) {
   switch (n) {
-    case 1: case 7: return std::pair{Home, Normal};
-    case 2: return std::pair{Insert, Normal};
-    case 3: return std::pair{Delete, Normal};
-    case 4: case 8: return std::pair{End, Normal};
-    case 5: return std::pair{PageUp, Normal};
-    case 6: return std::pair{PageDown, Normal};
-    case 11: case 12: case 13: case 14: case 15: return std::pair{Key(F1 + n - 11), Normal};
-    case 17: case 18: case 19: case 20: case 21: return std::pair{Key(F6 + n - 17), Normal};
-    case 23: return std::pair{F11, Normal};
-    case 24: return std::pair{F12, Normal};
-    case 25: return std::pair{F3, Shifted};
-    case 26: return std::pair{F4, Shifted};
-    case 28: return std::pair{F5, Shifted};
-    case 29: return std::pair{F6, Shifted};
-    case 31: case 32: case 33: case 34: return std::pair{Key(F7 + n - 31), Shifted};
-    default: return std::nullopt;
+    case 1:
+    case 7:
+      return std::pair{Home, Normal};
+    case 2:
+      return std::pair{Insert, Normal};
+    case 3:
+      return std::pair{Delete, Normal};
+    case 4:
+    case 8:
+      return std::pair{End, Normal};
+    case 5:
+      return std::pair{PageUp, Normal};
+    case 6:
+      return std::pair{PageDown, Normal};
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+      return std::pair{Key(F1 + n - 11), Normal};
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+      return std::pair{Key(F6 + n - 17), Normal};
+    case 23:
+      return std::pair{F11, Normal};
+    case 24:
+      return std::pair{F12, Normal};
+    case 25:
+      return std::pair{F3, Shifted};
+    case 26:
+      return std::pair{F4, Shifted};
+    case 28:
+      return std::pair{F5, Shifted};
+    case 29:
+      return std::pair{F6, Shifted};
+    case 31:
+    case 32:
+    case 33:
+    case 34:
+      return std::pair{Key(F7 + n - 31), Shifted};
+    default:
+      return std::nullopt;
   }
 }
 
 // The key of a letter final: CSI X, CSI 1;m X and SS3 X.
 std::optional<Key> letterKey(char final) {
   switch (final) {
-    case 'A': return Up;
-    case 'B': return Down;
-    case 'C': return Right;
-    case 'D': return Left;
-    case 'H': return Home;
-    case 'F': return End;
-    case 'P': return F1;
-    case 'Q': return F2;
-    case 'R': return F3;
-    case 'S': return F4;
-    default: return std::nullopt;
+    case 'A':
+      return Up;
+    case 'B':
+      return Down;
+    case 'C':
+      return Right;
+    case 'D':
+      return Left;
+    case 'H':
+      return Home;
+    case 'F':
+      return End;
+    case 'P':
+      return F1;
+    case 'Q':
+      return F2;
+    case 'R':
+      return F3;
+    case 'S':
+      return F4;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -114,23 +174,42 @@ void altKey(std::uint8_t byte, std::vector<int>& out) {
   if (byte >= 'A' && byte <= 'Z') return extended(out, kLetterScan[byte - 'A']);
   if (byte >= '1' && byte <= '9') return extended(out, 0x78 + (byte - '1'));
   switch (byte) {
-    case '0': return extended(out, 0x81);
-    case '-': return extended(out, 0x82);
-    case '=': return extended(out, 0x83);
-    case '[': return extended(out, 0x1A);
-    case ']': return extended(out, 0x1B);
-    case ';': return extended(out, 0x27);
-    case '\'': return extended(out, 0x28);
-    case '`': return extended(out, 0x29);
-    case '\\': return extended(out, 0x2B);
-    case ',': return extended(out, 0x33);
-    case '.': return extended(out, 0x34);
-    case '/': return extended(out, 0x35);
-    case 0x08: case 0x7F: return extended(out, 0x0E);
-    case '\t': return extended(out, 0xA5);
-    case '\r': return extended(out, 0xA6);
-    case ' ': out.push_back(' '); return;
-    default: return;  // no Alt entry: nothing
+    case '0':
+      return extended(out, 0x81);
+    case '-':
+      return extended(out, 0x82);
+    case '=':
+      return extended(out, 0x83);
+    case '[':
+      return extended(out, 0x1A);
+    case ']':
+      return extended(out, 0x1B);
+    case ';':
+      return extended(out, 0x27);
+    case '\'':
+      return extended(out, 0x28);
+    case '`':
+      return extended(out, 0x29);
+    case '\\':
+      return extended(out, 0x2B);
+    case ',':
+      return extended(out, 0x33);
+    case '.':
+      return extended(out, 0x34);
+    case '/':
+      return extended(out, 0x35);
+    case 0x08:
+    case 0x7F:
+      return extended(out, 0x0E);
+    case '\t':
+      return extended(out, 0xA5);
+    case '\r':
+      return extended(out, 0xA6);
+    case ' ':
+      out.push_back(' ');
+      return;
+    default:
+      return;  // no Alt entry: nothing
   }
 }
 
@@ -139,18 +218,28 @@ void altKey(std::uint8_t byte, std::vector<int>& out) {
 std::optional<int> keypadCharacter(char final) {
   if (final >= 'p' && final <= 'y') return '0' + (final - 'p');
   switch (final) {
-    case 'M': return '\r';
-    case 'j': return '*';
-    case 'k': return '+';
-    case 'm': return '-';
-    case 'n': return '.';
-    case 'o': return '/';
-    case 'X': return '=';
-    default: return std::nullopt;
+    case 'M':
+      return '\r';
+    case 'j':
+      return '*';
+    case 'k':
+      return '+';
+    case 'm':
+      return '-';
+    case 'n':
+      return '.';
+    case 'o':
+      return '/';
+    case 'X':
+      return '=';
+    default:
+      return std::nullopt;
   }
 }
 
-bool isFinal(std::uint8_t byte) { return byte >= 0x40 && byte <= 0x7E; }
+bool isFinal(std::uint8_t byte) {
+  return byte >= 0x40 && byte <= 0x7E;
+}
 
 void decodeCsi(const std::string& body, char final, bool alt, std::vector<int>& out) {
   const auto params = parameters(body);
@@ -168,12 +257,18 @@ void decodeCsi(const std::string& body, char final, bool alt, std::vector<int>& 
   }
   if (const auto key = letterKey(final)) return emitKey(out, *key, columnOf(modifier, alt));
   switch (final) {
-    case 'Z': return extended(out, alt ? 0xA5 : 0x0F);  // Shift+Tab
-    case 'a': return emitKey(out, Up, alt ? Alt : Shifted);
-    case 'b': return emitKey(out, Down, alt ? Alt : Shifted);
-    case 'c': return emitKey(out, Right, alt ? Alt : Shifted);
-    case 'd': return emitKey(out, Left, alt ? Alt : Shifted);
-    default: return;  // unknown: consumed, nothing
+    case 'Z':
+      return extended(out, alt ? 0xA5 : 0x0F);  // Shift+Tab
+    case 'a':
+      return emitKey(out, Up, alt ? Alt : Shifted);
+    case 'b':
+      return emitKey(out, Down, alt ? Alt : Shifted);
+    case 'c':
+      return emitKey(out, Right, alt ? Alt : Shifted);
+    case 'd':
+      return emitKey(out, Left, alt ? Alt : Shifted);
+    default:
+      return;  // unknown: consumed, nothing
   }
 }
 
@@ -183,11 +278,16 @@ void decodeSs3(const std::string& body, char final, bool alt, std::vector<int>& 
   const int modifier = (*params)[0] > 0 ? (*params)[0] : 1;
   if (const auto key = letterKey(final)) return emitKey(out, *key, columnOf(modifier, alt));
   switch (final) {
-    case 'a': return emitKey(out, Up, alt ? Alt : Ctrl);
-    case 'b': return emitKey(out, Down, alt ? Alt : Ctrl);
-    case 'c': return emitKey(out, Right, alt ? Alt : Ctrl);
-    case 'd': return emitKey(out, Left, alt ? Alt : Ctrl);
-    default: break;
+    case 'a':
+      return emitKey(out, Up, alt ? Alt : Ctrl);
+    case 'b':
+      return emitKey(out, Down, alt ? Alt : Ctrl);
+    case 'c':
+      return emitKey(out, Right, alt ? Alt : Ctrl);
+    case 'd':
+      return emitKey(out, Left, alt ? Alt : Ctrl);
+    default:
+      break;
   }
   if (const auto c = keypadCharacter(final)) out.push_back(*c);
 }
@@ -196,10 +296,13 @@ void decodeSs3(const std::string& body, char final, bool alt, std::vector<int>& 
 
 KeyDecoder::Wait KeyDecoder::wait() const {
   switch (state_) {
-    case State::Ground: return Wait::Forever;
+    case State::Ground:
+      return Wait::Forever;
     case State::Escape:
-    case State::EscapeEscape: return Wait::Short;
-    default: return Wait::Long;
+    case State::EscapeEscape:
+      return Wait::Short;
+    default:
+      return Wait::Long;
   }
 }
 
@@ -211,8 +314,10 @@ void KeyDecoder::reset() {
 
 void KeyDecoder::feed(std::uint8_t byte, std::vector<int>& out) {
   switch (state_) {
-    case State::Ground: return ground(byte, out);
-    case State::Escape: return escape(byte, out);
+    case State::Ground:
+      return ground(byte, out);
+    case State::Escape:
+      return escape(byte, out);
     case State::EscapeEscape:
       if (byte == '[' || byte == 'O') {
         alt_ = true;
@@ -223,13 +328,16 @@ void KeyDecoder::feed(std::uint8_t byte, std::vector<int>& out) {
       out.push_back(27);
       state_ = State::Escape;
       return escape(byte, out);
-    case State::Csi: return csi(byte, out);
-    case State::Ss3: return ss3(byte, out);
+    case State::Csi:
+      return csi(byte, out);
+    case State::Ss3:
+      return ss3(byte, out);
     case State::LinuxFn:
       if (byte >= 'A' && byte <= 'E') emitKey(out, Key(F1 + (byte - 'A')), alt_ ? Alt : Normal);
       if (byte < 0x20 || byte >= 0x80) return abortAt(byte, out);
       return reset();
-    case State::Utf8: return utf8(byte, out);
+    case State::Utf8:
+      return utf8(byte, out);
     case State::Discard:
       if (byte < 0x20 || byte >= 0x80) return abortAt(byte, out);
       if (isFinal(byte)) reset();
@@ -239,7 +347,9 @@ void KeyDecoder::feed(std::uint8_t byte, std::vector<int>& out) {
 
 void KeyDecoder::timeout(std::vector<int>& out) {
   switch (state_) {
-    case State::Escape: out.push_back(27); break;
+    case State::Escape:
+      out.push_back(27);
+      break;
     case State::EscapeEscape:
       out.push_back(27);
       out.push_back(27);
@@ -252,7 +362,8 @@ void KeyDecoder::timeout(std::vector<int>& out) {
         altKey(state_ == State::Csi ? '[' : 'O', out);
       }
       break;
-    default: break;  // a broken sequence or character: dropped
+    default:
+      break;  // a broken sequence or character: dropped
   }
   reset();
 }
@@ -295,7 +406,9 @@ void KeyDecoder::csi(std::uint8_t byte, std::vector<int>& out) {
   }
   // rxvt ends its Shift forms with '$', which the standard counts as an
   // intermediate byte; it is a final after the parameter digits here.
-  if (isFinal(byte) || (byte == '$' && !sequence_.empty())) {
+  const bool rxvtShift = byte == '$' && !sequence_.empty() &&
+                         sequence_.find_first_not_of("0123456789;") == std::string::npos;
+  if (isFinal(byte) || rxvtShift) {
     decodeCsi(sequence_, static_cast<char>(byte), alt_, out);
     return reset();
   }

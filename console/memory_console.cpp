@@ -25,6 +25,7 @@ void MemoryConsole::present(const ScreenState& state) {
 }
 
 int MemoryConsole::nextKeyCode() {
+  seenAtRead_ = device_.grid();
   if (keys_.empty()) throw ConsoleClosed{};
   const int code = keys_.front();
   keys_.pop_front();

@@ -25,6 +25,9 @@ class MemoryConsole : public ConsoleFace {
 
   const CellGrid& grid() const { return device_.grid(); }
   const ConsoleDevice& device() const { return device_; }
+  // The grid as it stood when the latest key was read: what a user saw
+  // while the program waited.
+  const CellGrid& gridAtLastKeyRead() const { return seenAtRead_; }
   int bells() const { return bells_; }
   int presents() const { return presents_; }
   std::size_t keysLeft() const { return keys_.size(); }
@@ -34,6 +37,7 @@ class MemoryConsole : public ConsoleFace {
 
  private:
   std::deque<int> keys_;
+  CellGrid seenAtRead_;
   int bells_ = 0;
   int presents_ = 0;
   ConsoleDevice device_;

@@ -168,7 +168,8 @@ void TerminalSession::waitForInput() {
   timespec wait{};
   timespec* timeout = nullptr;
   switch (decoder_.wait()) {
-    case KeyDecoder::Wait::Forever: break;
+    case KeyDecoder::Wait::Forever:
+      break;
     case KeyDecoder::Wait::Short:
       wait.tv_nsec = KeyDecoder::kShortWaitMs * 1'000'000L;
       timeout = &wait;

@@ -7,11 +7,17 @@
 namespace {
 
 // Console colour numbers have blue in bit 0 and red in bit 2; ANSI the reverse.
-int ansiOf(int color) { return ((color & 1) << 2) | (color & 2) | ((color & 4) >> 2); }
+int ansiOf(int color) {
+  return ((color & 1) << 2) | (color & 2) | ((color & 4) >> 2);
+}
 
-bool isBlank(std::uint8_t byte) { return byte == ' ' || byte == 0; }
+bool isBlank(std::uint8_t byte) {
+  return byte == ' ' || byte == 0;
+}
 
-void appendNumber(std::string& out, int n) { out += std::to_string(n); }
+void appendNumber(std::string& out, int n) {
+  out += std::to_string(n);
+}
 
 void appendCup(std::string& out, int x, int y) {
   out += "\x1b[";
@@ -112,7 +118,9 @@ void TerminalRenderer::moveCursor(const CellGrid& grid, int x, int y, std::strin
 void TerminalRenderer::setShape(CursorShape shape, std::string& out) {
   if (shape_ == static_cast<int>(shape)) return;
   switch (shape) {
-    case CursorShape::Hidden: out += "\x1b[?25l"; break;
+    case CursorShape::Hidden:
+      out += "\x1b[?25l";
+      break;
     case CursorShape::Normal:
       out += options_.linuxCursor ? "\x1b[?2c" : "\x1b[4 q";
       out += "\x1b[?25h";

@@ -13,8 +13,7 @@ constexpr Command kCommands[] = {technicianArrives, technicianLeaves, patientGet
 
 }  // namespace
 
-FrontDesk::FrontDesk()
-    : queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()} {}
+FrontDesk::FrontDesk() : queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()} {}
 
 void FrontDesk::run() {
   drawScreen();

@@ -9,7 +9,8 @@ namespace {
 
 constexpr const char* kTitle = "Morvalis anno 2000";
 
-std::string frameRow(char left, char fill, char right, std::initializer_list<std::pair<int, char>> at) {
+std::string frameRow(char left, char fill, char right,
+                     std::initializer_list<std::pair<int, char>> at) {
   std::string row(80, fill);
   row.front() = left;
   row.back() = right;
@@ -17,12 +18,12 @@ std::string frameRow(char left, char fill, char right, std::initializer_list<std
   return row;
 }
 
-constexpr char kH = '\xCD';   // ═
-constexpr char kV = '\xBA';   // ║
-constexpr char kTeeL = '\xCC';  // ╠
-constexpr char kTeeR = '\xB9';  // ╣
-constexpr char kTeeD = '\xCB';  // ╦
-constexpr char kTeeU = '\xCA';  // ╩
+constexpr char kH = '\xCD';      // ═
+constexpr char kV = '\xBA';      // ║
+constexpr char kTeeL = '\xCC';   // ╠
+constexpr char kTeeR = '\xB9';   // ╣
+constexpr char kTeeD = '\xCB';   // ╦
+constexpr char kTeeU = '\xCA';   // ╩
 constexpr char kCross = '\xCE';  // ╬
 
 void printAt(int column, int row, const char* text) {
@@ -42,9 +43,9 @@ void MainScreen::drawScreen() {
       frameRow('\xC9', kH, '\xBB', {}),
       frameRow(kV, ' ', kV, {}),
       frameRow(kTeeL, kH, kTeeR, {{13, kTeeD}, {25, kTeeD}, {37, kTeeD}, {49, kTeeD}, {61, kTeeD}}),
-      frameRow(kV, ' ', kV,
-               {{13, kV}, {25, kV}, {37, kV}, {49, kV}, {61, kV}, {76, '-'}}),
-      frameRow(kTeeL, kH, kTeeR, {{13, kTeeU}, {25, kTeeU}, {37, kCross}, {49, kTeeU}, {61, kTeeU}}),
+      frameRow(kV, ' ', kV, {{13, kV}, {25, kV}, {37, kV}, {49, kV}, {61, kV}, {76, '-'}}),
+      frameRow(kTeeL, kH, kTeeR,
+               {{13, kTeeU}, {25, kTeeU}, {37, kCross}, {49, kTeeU}, {61, kTeeU}}),
   };
   for (int row = 1; row <= 5; ++row) printAt(1, row, rows[row - 1].c_str());
   const std::string middle = frameRow(kV, ' ', kV, {{37, kV}});
@@ -59,9 +60,9 @@ void MainScreen::drawScreen() {
   Console::setTextColor(LightCyan);
   const char* labels[] = {"Rum 1:", "Rum 2:", "Rum 3:", "Rum 4:", "Rum 5:", "Ventende:    -"};
   for (int i = 0; i < 6; ++i) printAt(3 + 12 * i, 4, labels[i]);
-  const char* menu[] = {"F1: Laborant ankommer",          "F2: Laborant gaar",
-                        "F3: Patient tildeles nummer",    "F4: Patient kaldes til tapning",
-                        "F5: Status",                     "ESC: Exit"};
+  const char* menu[] = {
+      "F1: Laborant ankommer",          "F2: Laborant gaar", "F3: Patient tildeles nummer",
+      "F4: Patient kaldes til tapning", "F5: Status",        "ESC: Exit"};
   for (int i = 0; i < 6; ++i) printAt(4, menuRows[static_cast<std::size_t>(i)], menu[i]);
 
   Console::setTextColor(LightRed);

@@ -1,0 +1,223 @@
+// The real binary in a real terminal (tmux, detached, fixed size).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "console_types.hpp"
+#include "screen_pictures.hpp"
+#include "tmux_pane.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string pictureRows(int from, int to) {  // 1-based rows of the start picture
+  std::istringstream in(pictures::kStartScreen);
+  std::string line, out;
+  for (int row = 1; std::getline(in, line); ++row) {
+    if (row >= from && row <= to) out += line + "\n";
+  }
+  return out;
+}
+
+std::string screenRows(const VtModel& m, int from, int to) {
+  std::string out;
+  for (int row = from; row <= to; ++row) out += m.screen.rowText(row - 1) + "\n";
+  return out;
+}
+
+class EndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::temp_directory_path() / ("morvalis-e2e-" + std::to_string(getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // The program with its standard streams redirected away from the terminal,
+  // between two snapshots of the terminal's modes.
+  std::unique_ptr<TmuxPane> start(int columns, int rows) {
+    const std::string command = std::string("stty -g > before; ") + MORVALIS_BINARY +
+                                " </dev/null >/dev/null 2>stderr.txt; rc=$?; "
+                                "stty -g > after; printf \"exit=$rc\"; sleep 60";
+    auto pane = std::make_unique<TmuxPane>(columns, rows, command, dir_.string());
+    pane->waitForText("Ventende: 0 - 0");
+    return pane;
+  }
+
+  void expectTerminalRestored(TmuxPane& pane) {
+    EXPECT_EQ(readFile(dir_ / "before"), readFile(dir_ / "after")) << "stty modes";
+    EXPECT_TRUE(pane.cursorVisible());
+  }
+
+  fs::path dir_;
+};
+
+// "" when both pictures have the same rows, else the first row that differs.
+std::string difference(const std::string& expected, const std::string& actual) {
+  std::istringstream e(expected), a(actual);
+  std::string le, la;
+  for (int row = 1;; ++row) {
+    const bool moreE = static_cast<bool>(std::getline(e, le));
+    const bool moreA = static_cast<bool>(std::getline(a, la));
+    if (!moreE && !moreA) return "";
+    if (le != la || moreE != moreA) {
+      return "row " + std::to_string(row) + ":\n expected [" + le + "]\n actual   [" + la + "]";
+    }
+  }
+}
+
+// Alive and not a zombie waiting to be reaped.
+bool running(int pid) {
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  const auto close = stat.rfind(')');
+  return close != std::string::npos && stat.size() > close + 2 && stat[close + 2] != 'Z';
+}
+
+int color(const VtModel& m, int column, int row) {
+  return textColorOf(m.screen.at(column - 1, row - 1).attribute);
+}
+int background(const VtModel& m, int column, int row) {
+  return backgroundOf(m.screen.at(column - 1, row - 1).attribute);
+}
+
+TEST_F(EndToEnd, StartScreenIn80x25WithItsColoursThenEscRestoresTheTerminal) {
+  auto pane = start(80, 25);
+  const VtModel screen = pane->capture();
+  EXPECT_EQ(difference(pictureRows(1, 24), screenRows(screen, 1, 24)), "");
+  EXPECT_EQ(color(screen, 1, 1), White);
+  EXPECT_EQ(color(screen, 24, 2), LightRed);
+  EXPECT_EQ(color(screen, 3, 4), LightCyan);
+  EXPECT_EQ(color(screen, 10, 4), LightGreen);
+  EXPECT_EQ(color(screen, 58, 4), LightGreen);
+  EXPECT_EQ(color(screen, 73, 4), LightMagenta);
+  EXPECT_EQ(color(screen, 4, 15), LightCyan);
+  EXPECT_EQ(background(screen, 1, 1), Blue);
+  EXPECT_EQ(background(screen, 50, 10), Blue) << "blank cells on blue";
+  EXPECT_EQ(background(screen, 79, 23), Blue);
+  EXPECT_FALSE(pane->cursorVisible());
+
+  pane->sendKeys("Escape");
+  const VtModel after = pane->waitForText("exit=0");
+  EXPECT_EQ(after.screen.rowText(24).substr(0, 6), "exit=0") << "a fresh line below the picture";
+  EXPECT_EQ(difference(pictureRows(1, 24), screenRows(after, 1, 24)), "") << "the picture stays";
+  expectTerminalRestored(*pane);
+}
+
+TEST_F(EndToEnd, In80x24ThePictureFitsAndScrollsUpOneLineAtExit) {
+  auto pane = start(80, 24);
+  EXPECT_EQ(difference(pictureRows(1, 24), screenRows(pane->capture(), 1, 24)), "");
+  pane->sendKeys("Escape");
+  const VtModel after = pane->waitForText("exit=0");
+  EXPECT_EQ(difference(pictureRows(2, 24), screenRows(after, 1, 23)), "");
+  EXPECT_EQ(after.screen.rowText(23).substr(0, 6), "exit=0");
+  expectTerminalRestored(*pane);
+}
+
+TEST_F(EndToEnd, FunctionKeysMoveTheMarkerOtherKeysDoNothing) {
+  auto pane = start(80, 25);
+  pane->sendKeys("F3");
+  VtModel s = pane->waitFor([](const VtModel& m) { return m.screen.rowText(10, 1, 3) == "->"; });
+  EXPECT_EQ(s.screen.rowText(10, 1, 3), "->");
+  EXPECT_EQ(color(s, 2, 11), LightRed);
+  pane->sendKeys("F1");
+  s = pane->waitFor([](const VtModel& m) { return m.screen.rowText(6, 1, 3) == "->"; });
+  EXPECT_EQ(s.screen.rowText(10, 1, 3), "  ");
+  const CellGrid marked = s.screen;
+
+  // Shifted, Ctrl and Alt function keys, F6, arrows, letters, Enter and
+  // Ctrl+C while waiting: nothing changes, the program goes on.
+  pane->sendKeys("S-F2 C-F3 M-F4 F6 F12 Up Left Home v 3 Enter C-c");
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  EXPECT_EQ(pane->capture().screen, marked);
+  pane->sendKeys("F5");
+  s = pane->waitFor([](const VtModel& m) { return m.screen.rowText(14, 1, 3) == "->"; });
+  EXPECT_EQ(s.screen.rowText(14, 1, 3), "->");
+
+  pane->sendKeys("Escape");
+  pane->waitForText("exit=0");
+  expectTerminalRestored(*pane);
+}
+
+TEST_F(EndToEnd, SigtermRestoresTheTerminal) {
+  auto pane = start(80, 25);
+  const std::string pid =
+      runCommand("pgrep -P " + std::to_string(pane->panePid()) + " -x morvalis");
+  ASSERT_FALSE(pid.empty());
+  ::kill(std::stoi(pid), SIGTERM);
+  const VtModel after = pane->waitForText("exit=143");
+  EXPECT_TRUE(screenContains(after, "exit=143"));
+  expectTerminalRestored(*pane);
+}
+
+TEST_F(EndToEnd, HangupEndsTheProgramInsteadOfSpinning) {
+  auto pane = start(80, 25);
+  const std::string pid =
+      runCommand("pgrep -P " + std::to_string(pane->panePid()) + " -x morvalis");
+  ASSERT_FALSE(pid.empty());
+  pane->kill();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (running(std::stoi(pid)) && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_FALSE(running(std::stoi(pid))) << "still running after the terminal went away";
+}
+
+TEST_F(EndToEnd, ResizeRepaintsFromTheGrid) {
+  auto pane = start(80, 25);
+  pane->sendKeys("F2");
+  pane->waitFor([](const VtModel& m) { return m.screen.rowText(8, 1, 3) == "->"; });
+  pane->resize(50, 12);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  pane->resize(80, 25);
+  const VtModel s = pane->waitFor([](const VtModel& m) {
+    return m.screen.rowText(23, 0, 1) == "\u255A" && m.screen.rowText(3, 79, 80) == "\u2551";
+  });
+  std::string expected = pictureRows(1, 24);
+  expected.replace(expected.find("  F2:"), 2, "->");
+  EXPECT_EQ(difference(expected, screenRows(s, 1, 24)), "");
+  EXPECT_EQ(background(s, 79, 23), Blue);
+  pane->sendKeys("Escape");
+  pane->waitForText("exit=0");
+}
+
+TEST_F(EndToEnd, TooSmallTerminalIsRefusedAndLeftUntouched) {
+  TmuxPane pane(70, 20,
+                std::string("stty -g > before; ") + MORVALIS_BINARY +
+                    " 2>stderr.txt; rc=$?; stty -g > after; printf \"rc=$rc\"; sleep 60",
+                dir_.string());
+  const VtModel s = pane.waitForText("rc=1");
+  EXPECT_EQ(s.screen.rowText(0).substr(0, 4), "rc=1") << "nothing was drawn";
+  EXPECT_NE(readFile(dir_ / "stderr.txt").find("morvalis: the terminal is 70 x 20"),
+            std::string::npos)
+      << readFile(dir_ / "stderr.txt");
+  EXPECT_EQ(readFile(dir_ / "before"), readFile(dir_ / "after"));
+}
+
+TEST(EndToEndNoTerminal, WithoutATerminalItSaysSoAndFails) {
+  const std::string err = testing::TempDir() + "/morvalis-no-tty.txt";
+  const int status = std::system(
+      ("setsid -w " + std::string(MORVALIS_BINARY) + " </dev/null >/dev/null 2>" + err).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(readFile(err).rfind("morvalis: no terminal", 0), 0u) << readFile(err);
+}
+
+}  // namespace
