@@ -15,8 +15,6 @@
 #include "main_screen.hpp"
 #include "nummerserie.hpp"
 
-enum PatientCategory : int { Adult = 1, Child = 2, None = 3 };
-
 class FrontDesk : public MainScreen {
  public:
   FrontDesk();

@@ -10,6 +10,9 @@
 #pragma once
 
 #include <array>
+#include <string>
+
+#include "patient_category.hpp"
 
 class MainScreen {
  public:
@@ -32,6 +35,28 @@ class MainScreen {
   void clearPanel();
   // The error box in the panel; waits for one key code, then blanks the panel.
   void showErrorBox();
+
+  // The keyboard prompts of the dialog panel. Prompt texts are yellow from
+  // column 39, answers light magenta from column 49; while a prompt waits the
+  // cursor is Normal. A key code a reader does not accept (a failed read, -1,
+  // included) is dropped without echo. None can be cancelled. They leave the
+  // cursor Normal and the text colour light magenta.
+
+  // Waits for '1'..'5' at the cursor, echoes it, returns 1..5.
+  int readRoomDigit();
+  // At column 49 of `row`: 'v' echoes "voksne" (Adult), 'b' echoes "boern "
+  // (Child), Enter first gives None with no echo; only lower case counts.
+  PatientCategory readCategory(int row);
+  // "Rum nr:" on row 7, then the digit.
+  int promptRoom();
+  // "Patient:" on row 7, then the category.
+  PatientCategory promptCategory();
+  // Room (row 7), category (row 9) and technician's name (row 11). The name
+  // takes up to 15 key codes as typed, without editing (Backspace, Escape,
+  // Tab and both codes of an extended key are stored), ending at Enter,
+  // which is not stored; a line feed (10) is dropped without echo and not
+  // counted, so a name never holds a line break.
+  void arrivalForm(PatientCategory& category, int& room, std::string& name);
 
   std::array<int, 6> menuRows{7, 9, 11, 13, 15, 17};
   std::array<int, kRooms> roomColumns{10, 22, 34, 46, 58};
