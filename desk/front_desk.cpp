@@ -13,7 +13,9 @@ constexpr Command kCommands[] = {technicianArrives, technicianLeaves, patientGet
 
 }  // namespace
 
-FrontDesk::FrontDesk() : queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()} {}
+FrontDesk::FrontDesk(DeskClock deskClock)
+    : clock(std::move(deskClock)),
+      queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()} {}
 
 void FrontDesk::run() {
   drawScreen();

@@ -181,6 +181,33 @@ TEST_F(EndToEnd, F3GivesNumbersAndEnterAloneShowsTheErrorBox) {
   expectTerminalRestored(*pane);
 }
 
+TEST_F(EndToEnd, ATechnicianArrivesCallsAPatientAndShowsTheStatus) {
+  auto pane = start(80, 25);
+  pane->sendKeys("F1 2 v 'Søren' Enter");
+  VtModel s = pane->waitFor([](const VtModel& m) { return color(m, 22, 4) == LightRed; });
+  EXPECT_EQ(color(s, 22, 4), LightRed);
+  EXPECT_EQ(s.screen.rowText(10, 38, 54), "Laborant: Søren ");
+  pane->sendKeys("F3 v");
+  pane->waitForText("1 - 0");
+  pane->sendKeys("F4 2");
+  s = pane->waitForText("Indkald nummer: 1");
+  EXPECT_EQ(s.screen.rowText(10, 38, 60), "Patient type:   voksen");
+  EXPECT_EQ(s.screen.rowText(3, 72, 79), "0 - 0  ");
+  pane->sendKeys("F5 2");
+  s = pane->waitForText("Proever i timen:");
+  EXPECT_EQ(s.screen.rowText(8, 38, 61), "Patient:         voksne");
+  EXPECT_EQ(s.screen.rowText(10, 38, 61), "Laborant:        Søren ");
+  EXPECT_EQ(s.screen.rowText(12, 38, 57), "Antal proever:   1 ");
+  const std::string start = s.screen.rowText(14, 55, 61);
+  EXPECT_TRUE(start[1] == '.' || start[2] == '.') << start;
+  const std::string worked = s.screen.rowText(16, 55, 60);
+  EXPECT_TRUE(worked == "0.00 " || worked == "0.01 ") << worked;
+  EXPECT_EQ(color(s, 56, 19), LightMagenta);
+  pane->sendKeys("Escape");
+  pane->waitForText("exit=0");
+  expectTerminalRestored(*pane);
+}
+
 TEST_F(EndToEnd, SigtermRestoresTheTerminal) {
   auto pane = start(80, 25);
   const std::string pid =

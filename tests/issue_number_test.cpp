@@ -72,7 +72,7 @@ TEST(IssueNumber, CountsOverADigitChangeAndAnotherCommandBlanksTheAnswer) {
   MemoryConsole con;
   for (int i = 0; i < 10; ++i) con.addKeys({0, kF3, 'v'});
   FrontDesk desk;
-  con.addKeys({0, 63, 27});  // F5 blanks the panel
+  con.addKeys({0, 63, '1', 'x', 27});  // F5 for a free room: the box, closed by 'x'
   desk.run();
   EXPECT_EQ(waiting(con.grid()), "10 - 0 ");
   EXPECT_EQ(panelRow(con.grid(), 9), std::string(41, ' '));

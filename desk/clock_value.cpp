@@ -1,0 +1,31 @@
+#include "clock_value.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+double clockValueOf(TimeOfDay time) {
+  return time.hour + time.minute * 0.01;
+}
+
+int minutesOfDay(double clockValue) {
+  // Hundredths, rounded: 10.15 is stored a hair above or below 10.15.
+  const long hundredths = std::lround(clockValue * 100);
+  return static_cast<int>(hundredths / 100 * 60 + hundredths % 100);
+}
+
+int minutesBetween(double start, double now) {
+  constexpr int kDay = 24 * 60;
+  return ((minutesOfDay(now) - minutesOfDay(start)) % kDay + kDay) % kDay;
+}
+
+std::string fixed2(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+std::string hourMinute(int minutes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d.%02d", minutes / 60, minutes % 60);
+  return text;
+}
