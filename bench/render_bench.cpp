@@ -59,7 +59,7 @@ void report(const char* terminal, TerminalRenderer::Options options) {
   std::printf("      and the category prompt:       %5zu bytes\n", s[2]);
   std::printf("  F3 answer ('v': number and counts): %4zu bytes\n", s[3]);
   std::printf("  F3 again (marker stays), prompt:   %5zu bytes\n", s[5]);
-  std::printf("  F5: marker move, panel blanking:   %5zu bytes\n", s[8]);
+  std::printf("  F5: marker move, room prompt:      %5zu bytes\n", s[8]);
 
   CountingFace box({'x'}, options);
   MainScreen screen;

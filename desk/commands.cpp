@@ -2,6 +2,7 @@
 
 #include "console.hpp"
 #include "front_desk.hpp"
+#include "shift_log.hpp"
 #include "shift_panels.hpp"
 
 namespace {
@@ -33,7 +34,18 @@ void technicianArrives(FrontDesk& desk) {
   desk.showRoomState(room, false);
 }
 
-void technicianLeaves(FrontDesk&) {}
+void technicianLeaves(FrontDesk& desk) {
+  const int room = desk.promptRoom();
+  auto& slot = desk.rooms[static_cast<std::size_t>(room - 1)];
+  // Only a shift that is safely in the log is freed; otherwise it stays
+  // open (and red) so a later F2 can log it.
+  if (!slot || !desk.shiftLog.add(ShiftLog::lineOf(*slot, slot->currentTime()))) {
+    desk.showErrorBox();
+    return;
+  }
+  slot.reset();
+  desk.showRoomState(room, true);
+}
 
 void patientGetsNumber(FrontDesk& desk) {
   const PatientCategory category = desk.promptCategory();

@@ -13,9 +13,10 @@ constexpr Command kCommands[] = {technicianArrives, technicianLeaves, patientGet
 
 }  // namespace
 
-FrontDesk::FrontDesk(DeskClock deskClock)
+FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files)
     : clock(std::move(deskClock)),
-      queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()} {}
+      queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()},
+      shiftLog(files) {}
 
 void FrontDesk::run() {
   drawScreen();

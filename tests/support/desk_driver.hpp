@@ -20,7 +20,8 @@ inline std::vector<int> F(int n) {
 
 class DeskDriver {
  public:
-  DeskDriver() : desk([this] { return nextTime(); }) {}
+  explicit DeskDriver(FileSystem& files = FileSystem::real())
+      : desk([this] { return nextTime(); }, files) {}
 
   DeskDriver& times(std::initializer_list<TimeOfDay> t) {
     times_.insert(times_.end(), t);

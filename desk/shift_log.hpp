@@ -1,0 +1,39 @@
+// ShiftLog: the file "data.txt" in the working directory, one line per
+// finished shift, newest first:
+//   name, " ", start, " ", end, " ", samples, " ", "voksne " or "boern ", CR LF
+// (start and end are ClockValues with two decimals; the name is the bytes as
+// typed). A missing file is an empty log.
+//
+// add() puts a line at the top by building the whole new log in "temp.txt"
+// and putting it in place of "data.txt" in one atomic step. Old lines are
+// copied byte for byte, except that a CR is dropped and every LF is written
+// as CR LF. On any failure it returns false and "data.txt" is exactly as it
+// was, with no "temp.txt" left behind.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "file_system.hpp"
+
+class rum;
+
+class ShiftLog {
+ public:
+  static constexpr const char* kFileName = "data.txt";
+  static constexpr const char* kScratchName = "temp.txt";
+
+  explicit ShiftLog(FileSystem& files = FileSystem::real()) : files_(files) {}
+
+  bool add(const std::string& line);
+  const std::string& lastError() const { return error_; }
+
+  // The line of a finished shift that ended at `end` (a ClockValue).
+  static std::string lineOf(const rum& shift, double end);
+  // Appends old log content to `out` with its line ends made CR LF.
+  static void appendCopied(std::string& out, std::string_view old);
+
+ private:
+  FileSystem& files_;
+  std::string error_;
+};

@@ -1,0 +1,253 @@
+// F2 and the shift log: the lines, their order, the copy of old content,
+// and what a failure at any step leaves behind (nothing changed).
+#include "shift_log.hpp"
+
+#include <errno.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "desk_driver.hpp"
+#include "work_directory.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using keys::kEnter;
+using namespace std::string_literals;
+
+void arrive(DeskDriver& d, int room, int category, const char* name) {
+  d.key(1).press({'0' + room, category}).type(name).press({kEnter});
+}
+
+class ShiftLogTest : public testing::Test {
+ protected:
+  WorkDirectory dir{testing::UnitTest::GetInstance()->current_test_info()->name()};
+  static std::string log() { return WorkDirectory::read("data.txt"); }
+};
+
+TEST_F(ShiftLogTest, FirstDepartureInAFreshDirectoryWritesOneLine) {
+  DeskDriver d;
+  d.times({at(8, 30), at(10, 15)});
+  arrive(d, 1, 'v', "Hans");
+  for (int i = 0; i < 3; ++i) d.key(3).press({'v'});
+  for (int i = 0; i < 3; ++i) d.key(4).press({'1'});
+  d.key(2).press({'1'});
+  d.run();
+  EXPECT_EQ(log(), "Hans 8.30 10.15 3 voksne \r\n");
+  EXPECT_FALSE(fs::exists("temp.txt"));
+  EXPECT_FALSE(d.desk.rooms[0]);
+  EXPECT_EQ(d.color(10, 4), LightGreen);
+  EXPECT_EQ(d.text(7, 39, 49), "Rum nr:   1") << "the prompt stays, no confirmation";
+}
+
+TEST_F(ShiftLogTest, NewestFirstWithBlanksEmptyNamesAndChildShifts) {
+  DeskDriver d;
+  d.times({at(7, 5), at(9, 0), at(23, 50), at(9, 0), at(0, 20), at(9, 1)});
+  arrive(d, 1, 'v', "Anne Marie");
+  arrive(d, 2, 'b', "");
+  arrive(d, 3, 'b', "Ib");
+  d.key(2).press({'2'});
+  d.key(2).press({'1'});
+  d.key(2).press({'3'});
+  d.run();
+  EXPECT_EQ(log(),
+            "Ib 23.50 9.01 0 boern \r\n"
+            "Anne Marie 7.05 0.20 0 voksne \r\n"
+            " 9.00 9.00 0 boern \r\n");
+}
+
+TEST_F(ShiftLogTest, OldContentIsCopiedWithItsLineEndsMadeCrLf) {
+  WorkDirectory::write("data.txt", "a\nb\r\nc\rd\0\x1a e\r\n\n\xff\x9b"s);
+  DeskDriver d;
+  d.times({at(12, 0)});
+  arrive(d, 5, 'v', "X");
+  d.key(2).press({'5'});
+  d.run();
+  EXPECT_EQ(log(), "X 12.00 12.00 0 voksne \r\na\r\nb\r\ncd\0\x1a e\r\n\r\n\xff\x9b"s);
+}
+
+TEST_F(ShiftLogTest, AFreeRoomTouchesNoFile) {
+  WorkDirectory::write("temp.txt", "left over");
+  DeskDriver d;
+  d.key(2).press({'4', 'x'});
+  d.run();
+  EXPECT_FALSE(fs::exists("data.txt"));
+  EXPECT_EQ(WorkDirectory::read("temp.txt"), "left over");
+  EXPECT_TRUE(d.panelBlank());
+}
+
+TEST_F(ShiftLogTest, ALeftoverTempFileNeverReachesTheLog) {
+  WorkDirectory::write("data.txt", "old 1.00 2.00 0 voksne \r\n");
+  WorkDirectory::write("temp.txt", "garbage from a crash\r\n");
+  DeskDriver d;
+  d.times({at(3, 0)});
+  arrive(d, 1, 'b', "Y");
+  d.key(2).press({'1'});
+  d.run();
+  EXPECT_EQ(log(), "Y 3.00 3.00 0 boern \r\nold 1.00 2.00 0 voksne \r\n");
+  EXPECT_FALSE(fs::exists("temp.txt"));
+}
+
+TEST_F(ShiftLogTest, ARoomIsFreeAfterDepartureAndCanBeReopened) {
+  DeskDriver d;
+  d.times({at(8, 0), at(9, 0), at(9, 30)});
+  arrive(d, 4, 'v', "A");
+  d.key(3).press({'v'});
+  d.key(4).press({'4'});
+  d.key(2).press({'4'});
+  d.key(4).press({'4', 'x'});  // free: the box
+  d.key(5).press({'4', 'x'});
+  arrive(d, 4, 'b', "B");
+  d.run();
+  ASSERT_TRUE(d.desk.rooms[3]);
+  EXPECT_EQ(d.desk.rooms[3]->getName(), "B");
+  EXPECT_EQ(d.desk.rooms[3]->getSamples(), 0);
+  EXPECT_EQ(fixed2(d.desk.rooms[3]->getStartTime()), "9.30");
+  EXPECT_EQ(log(), "A 8.00 9.00 1 voksne \r\n");
+}
+
+TEST_F(ShiftLogTest, PermissionBitsAreKeptAndNewLogsFollowTheUmask) {
+  ShiftLog shifts;
+  const mode_t old = umask(022);
+  ASSERT_TRUE(shifts.add("a\r\n"));
+  EXPECT_EQ(fs::status("data.txt").permissions(), fs::perms(0644));
+  fs::permissions("data.txt", fs::perms(0640));
+  ASSERT_TRUE(shifts.add("b\r\n"));
+  EXPECT_EQ(fs::status("data.txt").permissions(), fs::perms(0640));
+  umask(old);
+}
+
+TEST_F(ShiftLogTest, ASymbolicLinkStaysALinkAndItsTargetIsUpdated) {
+  fs::create_directory("store");
+  WorkDirectory::write("store/real.txt", "old\r\n");
+  fs::create_symlink("store/real.txt", "data.txt");
+  ShiftLog shifts;
+  ASSERT_TRUE(shifts.add("new\r\n")) << shifts.lastError();
+  EXPECT_TRUE(fs::is_symlink("data.txt"));
+  EXPECT_EQ(WorkDirectory::read("store/real.txt"), "new\r\nold\r\n");
+  EXPECT_FALSE(fs::exists("temp.txt"));
+  EXPECT_FALSE(fs::exists("store/temp.txt"));
+
+  fs::remove("data.txt");
+  fs::create_symlink("nowhere/missing.txt", "data.txt");
+  EXPECT_FALSE(shifts.add("x\r\n")) << "a link to nothing is refused";
+  EXPECT_TRUE(fs::is_symlink("data.txt"));
+}
+
+// A file system that fails one chosen call, as a full or broken disk would.
+class FailingFiles : public FileSystem {
+ public:
+  enum class Call { Write, Fsync, Close, Rename, Read };
+  FailingFiles(Call call, int error, int after = 0) : call_(call), error_(error), after_(after) {}
+
+  ssize_t write(int fd, const void* b, size_t n) override {
+    return fails(Call::Write) ? -1 : FileSystem::write(fd, b, n);
+  }
+  int fsync(int fd) override { return fails(Call::Fsync) ? -1 : FileSystem::fsync(fd); }
+  int close(int fd) override {
+    // The descriptor is gone even when close reports an error.
+    if (fails(Call::Close)) {
+      FileSystem::close(fd);
+      return -1;
+    }
+    return FileSystem::close(fd);
+  }
+  int rename(const char* a, const char* b) override {
+    return fails(Call::Rename) ? -1 : FileSystem::rename(a, b);
+  }
+  ssize_t read(int fd, void* b, size_t n) override {
+    return fails(Call::Read) ? -1 : FileSystem::read(fd, b, n);
+  }
+
+ private:
+  // Fails the chosen call once, after `after` successful ones.
+  bool fails(Call call) {
+    if (call != call_ || done_ || after_-- > 0) return false;
+    done_ = true;
+    errno = error_;
+    return true;
+  }
+  bool done_ = false;
+  Call call_;
+  int error_;
+  int after_;
+};
+
+struct Fault {
+  const char* what;
+  FailingFiles::Call call;
+  int error;
+  int after;  // calls of that kind that still succeed first
+};
+
+void PrintTo(const Fault& fault, std::ostream* out) {
+  *out << fault.what;
+}
+
+class ShiftLogFaults : public ShiftLogTest, public testing::WithParamInterface<Fault> {};
+
+TEST_P(ShiftLogFaults, LeaveTheLogAsItWasAndTheShiftOpen) {
+  // An old log larger than one write, so a later write can fail too.
+  std::string old;
+  for (int i = 0; i < 5000; ++i) old += "line " + std::to_string(i) + " 1.00 2.00 0 voksne \r\n";
+  WorkDirectory::write("data.txt", old);
+  FailingFiles files(GetParam().call, GetParam().error, GetParam().after);
+  DeskDriver d(files);
+  d.times({at(8, 0)});
+  arrive(d, 2, 'v', "Kim");
+  d.key(2).press({'2', 'x'});  // 'x' closes the error box
+  d.run();
+  EXPECT_EQ(log(), old) << GetParam().what;
+  EXPECT_FALSE(fs::exists("temp.txt"));
+  ASSERT_TRUE(d.desk.rooms[1]) << "the shift stays open";
+  EXPECT_EQ(d.desk.rooms[1]->getName(), "Kim");
+  EXPECT_EQ(d.color(22, 4), LightRed);
+  EXPECT_TRUE(d.panelBlank()) << "the error box ran and cleared the panel";
+  EXPECT_FALSE(d.desk.shiftLog.lastError().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Injected, ShiftLogFaults,
+    testing::Values(Fault{"disk full at the first write", FailingFiles::Call::Write, ENOSPC, 0},
+                    Fault{"disk full in the copy", FailingFiles::Call::Write, ENOSPC, 1},
+                    Fault{"read error in the old log", FailingFiles::Call::Read, EIO, 1},
+                    Fault{"fsync of the new log fails", FailingFiles::Call::Fsync, EIO, 0},
+                    Fault{"close of the new log fails", FailingFiles::Call::Close, EIO, 0},
+                    Fault{"rename fails", FailingFiles::Call::Rename, EXDEV, 0}));
+
+TEST_F(ShiftLogTest, ALogThatCannotBeReadIsLeftAloneAndTheShiftStaysOpen) {
+  fs::create_directory("data.txt");
+  DeskDriver d;
+  arrive(d, 3, 'b', "Al");
+  d.key(2).press({'3', 'x'});
+  d.run();
+  EXPECT_TRUE(fs::is_directory("data.txt"));
+  EXPECT_TRUE(fs::is_empty("data.txt"));
+  EXPECT_FALSE(fs::exists("temp.txt"));
+  EXPECT_TRUE(d.desk.rooms[2]);
+}
+
+TEST_F(ShiftLogTest, AFailedShiftCanBeLoggedByALaterDeparture) {
+  FailingFiles files(FailingFiles::Call::Rename, EIO, 0);
+  DeskDriver d(files);
+  d.times({at(8, 0), at(9, 0), at(9, 5)});
+  arrive(d, 1, 'v', "Bo");
+  d.key(2).press({'1', 'x'});  // fails: the box
+  d.key(2).press({'1'});       // the file system works again
+  d.run();
+  EXPECT_EQ(log(), "Bo 8.00 9.05 0 voksne \r\n");
+  EXPECT_FALSE(d.desk.rooms[0]);
+}
+
+TEST(ShiftLogLine, FieldsAndCopyRule) {
+  rum shift(1, "Hans", 1, nullptr, [] { return at(8, 30); });
+  EXPECT_EQ(ShiftLog::lineOf(shift, 10.15), "Hans 8.30 10.15 0 voksne \r\n");
+  std::string out;
+  ShiftLog::appendCopied(out, "x\r\ny\nz\r");
+  EXPECT_EQ(out, "x\r\ny\r\nz");
+}
+
+}  // namespace
