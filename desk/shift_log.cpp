@@ -1,7 +1,5 @@
 #include "shift_log.hpp"
 
-#include <algorithm>
-
 #include "clock_value.hpp"
 #include "file_replacement.hpp"
 #include "rum.hpp"
@@ -14,12 +12,15 @@ std::string ShiftLog::lineOf(const rum& shift, double end) {
 
 void ShiftLog::appendCopied(std::string& out, std::string_view old) {
   // Runs without line-end bytes go over whole; logs are mostly such runs.
-  while (!old.empty()) {
-    const std::size_t end = std::min(old.find_first_of("\r\n"), old.size());
-    out.append(old.substr(0, end));
-    if (end == old.size()) break;
-    if (old[end] == '\n') out += "\r\n";
-    old.remove_prefix(end + 1);
+  const char* p = old.data();
+  const char* const end = p + old.size();
+  while (p < end) {
+    const char* run = p;
+    while (p < end && *p != '\r' && *p != '\n') ++p;
+    out.append(run, p);
+    if (p == end) break;
+    if (*p == '\n') out += "\r\n";
+    ++p;
   }
 }
 
