@@ -20,13 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::string pictureRows(int from, int to) {  // 1-based rows of the start picture
   std::istringstream in(pictures::kStartScreen);
   std::string line, out;
@@ -65,7 +58,8 @@ class EndToEnd : public testing::Test {
   }
 
   void expectTerminalRestored(TmuxPane& pane) {
-    EXPECT_EQ(readFile(dir_ / "before"), readFile(dir_ / "after")) << "stty modes";
+    EXPECT_EQ(WorkDirectory::read(dir_ / "before"), WorkDirectory::read(dir_ / "after"))
+        << "stty modes";
     EXPECT_TRUE(pane.cursorVisible());
   }
 
@@ -88,7 +82,7 @@ std::string difference(const std::string& expected, const std::string& actual) {
 
 // Alive and not a zombie waiting to be reaped.
 bool running(int pid) {
-  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat = WorkDirectory::read("/proc/" + std::to_string(pid) + "/stat");
   const auto close = stat.rfind(')');
   return close != std::string::npos && stat.size() > close + 2 && stat[close + 2] != 'Z';
 }
@@ -221,7 +215,7 @@ TEST_F(EndToEnd, DepartureWritesTheShiftLogAndFreesTheRoom) {
   pane->sendKeys("F2 5");
   const VtModel s = pane->waitFor([](const VtModel& m) { return color(m, 58, 4) == LightGreen; });
   EXPECT_EQ(color(s, 58, 4), LightGreen);
-  const std::string log = readFile(dir_ / "data.txt");
+  const std::string log = WorkDirectory::read(dir_ / "data.txt");
   EXPECT_TRUE(std::regex_match(log, std::regex("Ib Ek \\d+\\.\\d\\d \\d+\\.\\d\\d 0 boern \r\n"
                                                "old 1\\.00 2\\.00 4 voksne \r\n")))
       << log;
@@ -278,10 +272,10 @@ TEST_F(EndToEnd, TooSmallTerminalIsRefusedAndLeftUntouched) {
                 dir_.string());
   const VtModel s = pane.waitForText("rc=1");
   EXPECT_EQ(s.screen.rowText(0).substr(0, 4), "rc=1") << "nothing was drawn";
-  EXPECT_NE(readFile(dir_ / "stderr.txt").find("morvalis: the terminal is 70 x 20"),
+  EXPECT_NE(WorkDirectory::read(dir_ / "stderr.txt").find("morvalis: the terminal is 70 x 20"),
             std::string::npos)
-      << readFile(dir_ / "stderr.txt");
-  EXPECT_EQ(readFile(dir_ / "before"), readFile(dir_ / "after"));
+      << WorkDirectory::read(dir_ / "stderr.txt");
+  EXPECT_EQ(WorkDirectory::read(dir_ / "before"), WorkDirectory::read(dir_ / "after"));
 }
 
 TEST(EndToEndNoTerminal, WithoutATerminalItSaysSoAndFails) {
@@ -290,7 +284,8 @@ TEST(EndToEndNoTerminal, WithoutATerminalItSaysSoAndFails) {
       ("setsid -w " + std::string(MORVALIS_BINARY) + " </dev/null >/dev/null 2>" + err).c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
-  EXPECT_EQ(readFile(err).rfind("morvalis: no terminal", 0), 0u) << readFile(err);
+  EXPECT_EQ(WorkDirectory::read(err).rfind("morvalis: no terminal", 0), 0u)
+      << WorkDirectory::read(err);
 }
 
 }  // namespace

@@ -18,10 +18,6 @@ namespace fs = std::filesystem;
 using keys::kEnter;
 using namespace std::string_literals;
 
-void arrive(DeskDriver& d, int room, int category, const char* name) {
-  d.key(1).press({'0' + room, category}).type(name).press({kEnter});
-}
-
 class ShiftLogTest : public testing::Test {
  protected:
   WorkDirectory dir{testing::UnitTest::GetInstance()->current_test_info()->name()};
@@ -31,7 +27,7 @@ class ShiftLogTest : public testing::Test {
 TEST_F(ShiftLogTest, FirstDepartureInAFreshDirectoryWritesOneLine) {
   DeskDriver d;
   d.times({at(8, 30), at(10, 15)});
-  arrive(d, 1, 'v', "Hans");
+  d.arrive(1, 'v', "Hans");
   for (int i = 0; i < 3; ++i) d.key(3).press({'v'});
   for (int i = 0; i < 3; ++i) d.key(4).press({'1'});
   d.key(2).press({'1'});
@@ -46,9 +42,9 @@ TEST_F(ShiftLogTest, FirstDepartureInAFreshDirectoryWritesOneLine) {
 TEST_F(ShiftLogTest, NewestFirstWithBlanksEmptyNamesAndChildShifts) {
   DeskDriver d;
   d.times({at(7, 5), at(9, 0), at(23, 50), at(9, 0), at(0, 20), at(9, 1)});
-  arrive(d, 1, 'v', "Anne Marie");
-  arrive(d, 2, 'b', "");
-  arrive(d, 3, 'b', "Ib");
+  d.arrive(1, 'v', "Anne Marie");
+  d.arrive(2, 'b', "");
+  d.arrive(3, 'b', "Ib");
   d.key(2).press({'2'});
   d.key(2).press({'1'});
   d.key(2).press({'3'});
@@ -63,7 +59,7 @@ TEST_F(ShiftLogTest, OldContentIsCopiedWithItsLineEndsMadeCrLf) {
   WorkDirectory::write("data.txt", "a\nb\r\nc\rd\0\x1a e\r\n\n\xff\x9b"s);
   DeskDriver d;
   d.times({at(12, 0)});
-  arrive(d, 5, 'v', "X");
+  d.arrive(5, 'v', "X");
   d.key(2).press({'5'});
   d.run();
   EXPECT_EQ(log(), "X 12.00 12.00 0 voksne \r\na\r\nb\r\ncd\0\x1a e\r\n\r\n\xff\x9b"s);
@@ -84,7 +80,7 @@ TEST_F(ShiftLogTest, ALeftoverTempFileNeverReachesTheLog) {
   WorkDirectory::write("temp.txt", "garbage from a crash\r\n");
   DeskDriver d;
   d.times({at(3, 0)});
-  arrive(d, 1, 'b', "Y");
+  d.arrive(1, 'b', "Y");
   d.key(2).press({'1'});
   d.run();
   EXPECT_EQ(log(), "Y 3.00 3.00 0 boern \r\nold 1.00 2.00 0 voksne \r\n");
@@ -94,13 +90,13 @@ TEST_F(ShiftLogTest, ALeftoverTempFileNeverReachesTheLog) {
 TEST_F(ShiftLogTest, ARoomIsFreeAfterDepartureAndCanBeReopened) {
   DeskDriver d;
   d.times({at(8, 0), at(9, 0), at(9, 30)});
-  arrive(d, 4, 'v', "A");
+  d.arrive(4, 'v', "A");
   d.key(3).press({'v'});
   d.key(4).press({'4'});
   d.key(2).press({'4'});
   d.key(4).press({'4', 'x'});  // free: the box
   d.key(5).press({'4', 'x'});
-  arrive(d, 4, 'b', "B");
+  d.arrive(4, 'b', "B");
   d.run();
   ASSERT_TRUE(d.desk.rooms[3]);
   EXPECT_EQ(d.desk.rooms[3]->getName(), "B");
@@ -197,7 +193,7 @@ TEST_P(ShiftLogFaults, LeaveTheLogAsItWasAndTheShiftOpen) {
   FailingFiles files(GetParam().call, GetParam().error, GetParam().after);
   DeskDriver d(files);
   d.times({at(8, 0)});
-  arrive(d, 2, 'v', "Kim");
+  d.arrive(2, 'v', "Kim");
   d.key(2).press({'2', 'x'});  // 'x' closes the error box
   d.run();
   EXPECT_EQ(log(), old) << GetParam().what;
@@ -221,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ShiftLogTest, ALogThatCannotBeReadIsLeftAloneAndTheShiftStaysOpen) {
   fs::create_directory("data.txt");
   DeskDriver d;
-  arrive(d, 3, 'b', "Al");
+  d.arrive(3, 'b', "Al");
   d.key(2).press({'3', 'x'});
   d.run();
   EXPECT_TRUE(fs::is_directory("data.txt"));
@@ -234,7 +230,7 @@ TEST_F(ShiftLogTest, AFailedShiftCanBeLoggedByALaterDeparture) {
   FailingFiles files(FailingFiles::Call::Rename, EIO, 0);
   DeskDriver d(files);
   d.times({at(8, 0), at(9, 0), at(9, 5)});
-  arrive(d, 1, 'v', "Bo");
+  d.arrive(1, 'v', "Bo");
   d.key(2).press({'1', 'x'});  // fails: the box
   d.key(2).press({'1'});       // the file system works again
   d.run();

@@ -8,15 +8,10 @@ namespace {
 
 using keys::kEnter;
 
-// F1 for a room with a category key and a name.
-void arrive(DeskDriver& d, int room, int category, const char* name) {
-  d.key(1).press({'0' + room, category}).type(name).press({kEnter});
-}
-
 TEST(Arrival, AFreeRoomOpensAShiftAndTurnsRed) {
   DeskDriver d;
   d.times({at(8, 30)});
-  arrive(d, 3, 'v', "Hans");
+  d.arrive(3, 'v', "Hans");
   d.run();
   ASSERT_TRUE(d.desk.rooms[2]);
   EXPECT_EQ(d.desk.rooms[2]->getName(), "Hans");
@@ -33,8 +28,8 @@ TEST(Arrival, AFreeRoomOpensAShiftAndTurnsRed) {
 TEST(Arrival, RefusedForAnOccupiedRoomOrNoCategory) {
   DeskDriver d;
   d.times({at(8, 30), at(9, 0)});
-  arrive(d, 3, 'v', "Hans");
-  arrive(d, 3, 'b', "Eva");                                        // occupied
+  d.arrive(3, 'v', "Hans");
+  d.arrive(3, 'b', "Eva");                                         // occupied
   d.press({'x'});                                                  // closes the box
   d.key(1).press({'2', kEnter}).type("Ole").press({kEnter, 'x'});  // Enter at the category
   d.run();
@@ -58,8 +53,8 @@ TEST(Arrival, AnEmptyNameIsAccepted) {
 
 TEST(CallPatient, TwoAdultRoomsCallFromOneQueueInTheOrderOfTheCommands) {
   DeskDriver d;
-  arrive(d, 1, 'v', "A");
-  arrive(d, 2, 'v', "B");
+  d.arrive(1, 'v', "A");
+  d.arrive(2, 'v', "B");
   for (const int c : {'v', 'v', 'v', 'b'}) d.key(3).press({c});
   d.key(4).press({'2'});
   d.key(4).press({'1'});
@@ -78,7 +73,7 @@ TEST(CallPatient, TwoAdultRoomsCallFromOneQueueInTheOrderOfTheCommands) {
 
 TEST(CallPatient, AChildIsCalledWithTheSingularWord) {
   DeskDriver d;
-  arrive(d, 4, 'b', "C");
+  d.arrive(4, 'b', "C");
   d.key(3).press({'b'});
   d.key(4).press({'4'});
   d.run();
@@ -88,7 +83,7 @@ TEST(CallPatient, AChildIsCalledWithTheSingularWord) {
 
 TEST(CallPatient, RefusedForAFreeRoomOrAnEmptyQueue) {
   DeskDriver d;
-  arrive(d, 1, 'v', "A");
+  d.arrive(1, 'v', "A");
   d.key(3).press({'b'});
   d.key(4).press({'5', 'x'});  // free room
   d.key(4).press({'1', 'x'});  // adults: none waiting
@@ -102,7 +97,7 @@ TEST(CallPatient, RefusedForAFreeRoomOrAnEmptyQueue) {
 TEST(Status, ShowsTheShiftsFiguresFromColumn56) {
   DeskDriver d;
   d.times({at(8, 30), at(10, 15)});
-  arrive(d, 2, 'v', "Hans");
+  d.arrive(2, 'v', "Hans");
   for (int i = 0; i < 3; ++i) d.key(3).press({'v'});
   for (int i = 0; i < 3; ++i) d.key(4).press({'2'});
   d.key(5).press({'2'});
@@ -135,7 +130,7 @@ TEST_P(StatusTimes, AreRealDurations) {
   const Worked w = GetParam();
   DeskDriver d;
   d.times({w.start, w.now});
-  arrive(d, 1, 'b', "T");
+  d.arrive(1, 'b', "T");
   for (int i = 0; i < w.samples; ++i) d.key(3).press({'b'});
   for (int i = 0; i < w.samples; ++i) d.key(4).press({'1'});
   d.key(5).press({'1'});

@@ -39,6 +39,10 @@ class DeskDriver {
     con.addText(text);
     return *this;
   }
+  // F1 for a room with a category key ('v', 'b', or Enter) and a name.
+  DeskDriver& arrive(int room, int category, const char* name) {
+    return key(1).press({'0' + room, category}).type(name).press({keys::kEnter});
+  }
   // Adds ESC and runs the loop to its end.
   void run() {
     con.addKeys({keys::kEscape});
