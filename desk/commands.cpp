@@ -55,8 +55,7 @@ void patientGetsNumber(FrontDesk& desk) {
   }
   const int number = desk.queues[category - 1]->enqueue();
   Console::setTextColor(Yellow);
-  Console::moveTo(39, 9);
-  Console::print("Tildelt nummer: ");
+  MainScreen::printAt(39, 9, "Tildelt nummer: ");
   Console::setTextColor(LightMagenta);
   Console::print("%i", number);
   desk.showWaitingCounts(desk.queues[0]->length(), desk.queues[1]->length());

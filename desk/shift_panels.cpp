@@ -2,15 +2,11 @@
 
 #include "clock_value.hpp"
 #include "console.hpp"
+#include "main_screen.hpp"
 
 namespace {
-
-void printAt(int column, int row, const char* text) {
-  Console::moveTo(column, row);
-  Console::print("%s", text);
+constexpr auto printAt = MainScreen::printAt;
 }
-
-}  // namespace
 
 void showCalledPatient(std::int32_t number, int category) {
   Console::setTextColor(Yellow);

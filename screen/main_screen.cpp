@@ -26,12 +26,12 @@ constexpr char kTeeD = '\xCB';   // ╦
 constexpr char kTeeU = '\xCA';   // ╩
 constexpr char kCross = '\xCE';  // ╬
 
-void printAt(int column, int row, const char* text) {
+}  // namespace
+
+void MainScreen::printAt(int column, int row, const char* text) {
   Console::moveTo(column, row);
   Console::print("%s", text);
 }
-
-}  // namespace
 
 void MainScreen::drawScreen() {
   Console::setBackground(Blue);

@@ -24,6 +24,9 @@ class MainScreen {
   static constexpr int kWaitingLeft = 73;
   static constexpr int kWaitingRight = 79;
 
+  // Moves to (column, row) and prints `text` there in the current colours.
+  static void printAt(int column, int row, const char* text);
+
   void drawScreen();
   void markMenuItem(int item);
   void showRoomState(int room, bool free);

@@ -20,11 +20,6 @@ void startPrompt() {
   Console::setTextColor(Yellow);
 }
 
-void printLine(int row, const char* text) {
-  Console::moveTo(MainScreen::kPanelLeft, row);
-  Console::print("%s", text);
-}
-
 }  // namespace
 
 int MainScreen::readRoomDigit() {
@@ -58,22 +53,22 @@ PatientCategory MainScreen::readCategory(int row) {
 
 int MainScreen::promptRoom() {
   startPrompt();
-  printLine(7, kRoomLine);
+  printAt(kPanelLeft, 7, kRoomLine);
   Console::moveTo(kAnswerColumn, 7);
   return readRoomDigit();
 }
 
 PatientCategory MainScreen::promptCategory() {
   startPrompt();
-  printLine(7, kCategoryLine);
+  printAt(kPanelLeft, 7, kCategoryLine);
   return readCategory(7);
 }
 
 void MainScreen::arrivalForm(PatientCategory& category, int& room, std::string& name) {
   startPrompt();
-  printLine(7, kRoomLine);
-  printLine(9, kFormCategoryLine);
-  printLine(11, kNameLine);
+  printAt(kPanelLeft, 7, kRoomLine);
+  printAt(kPanelLeft, 9, kFormCategoryLine);
+  printAt(kPanelLeft, 11, kNameLine);
   Console::moveTo(kAnswerColumn, 7);
   room = readRoomDigit();
   category = readCategory(9);
