@@ -41,8 +41,8 @@ class MainScreen {
 
   // The keyboard prompts of the dialog panel. Prompt texts are yellow from
   // column 39, answers light magenta from column 49; while a prompt waits the
-  // cursor is Normal. A key code a reader does not accept (a failed read, -1,
-  // included) is dropped without echo. None can be cancelled. They leave the
+  // cursor is Normal. A key code a reader does not accept is dropped
+  // without echo. None can be cancelled. They leave the
   // cursor Normal and the text colour light magenta.
 
   // Waits for '1'..'5' at the cursor, echoes it, returns 1..5.
@@ -56,9 +56,11 @@ class MainScreen {
   PatientCategory promptCategory();
   // Room (row 7), category (row 9) and technician's name (row 11). The name
   // takes up to 15 key codes as typed, without editing (Backspace, Escape,
-  // Tab and both codes of an extended key are stored), ending at Enter,
+  // Tab, -1 and both codes of an extended key are stored), ending at Enter,
   // which is not stored; a line feed (10) is dropped without echo and not
-  // counted, so a name never holds a line break.
+  // counted, so a name never holds a line break. Each code is echoed as the
+  // console writer prints it, except a Backspace at the start of the field,
+  // which is stored but not echoed: the echo stays in columns 49 to 63.
   void arrivalForm(PatientCategory& category, int& room, std::string& name);
 
   std::array<int, 6> menuRows{7, 9, 11, 13, 15, 17};

@@ -7,7 +7,7 @@ namespace {
 constexpr int kAnswerColumn = 49;
 constexpr int kEnter = 13;
 constexpr int kLineFeed = 10;
-constexpr int kFailedRead = -1;
+constexpr int kBackspace = 8;
 constexpr std::size_t kNameLength = 15;
 
 constexpr const char* kRoomLine = "Rum nr:                   (mellem 1 - 5)";
@@ -74,13 +74,22 @@ void MainScreen::arrivalForm(PatientCategory& category, int& room, std::string& 
   category = readCategory(9);
   Console::moveTo(kAnswerColumn, 11);
   name.clear();
+  int column = kAnswerColumn;  // where the next echo lands
   for (std::size_t read = 0; read < kNameLength;) {
     const int code = Console::readKey();
     // A line break would split the shift's line in the shift log.
-    if (code == kLineFeed || code == kFailedRead) continue;
+    if (code == kLineFeed) continue;
     ++read;
     if (code != kEnter) name += static_cast<char>(code);
+    // Backspace's echo steps back over the name, never out of its field
+    // into the label and the frame, which are never drawn again.
+    if (code == kBackspace && column == kAnswerColumn) continue;
     Console::print("%c", code);
     if (code == kEnter) break;
+    if (code == kBackspace) {
+      --column;
+    } else if (code != 7) {
+      ++column;
+    }
   }
 }

@@ -225,6 +225,34 @@ TEST_F(EndToEnd, DepartureWritesTheShiftLogAndFreesTheRoom) {
   expectTerminalRestored(*pane);
 }
 
+// Replies, reports, control strings and escapes that no key sends: none
+// changes the screen, ends the program or enters a name.
+TEST_F(EndToEnd, SequencesThatAreNotKeysLeaveNoTrace) {
+  const std::string junk =
+      "\033]0;title\a\033[24;1R\033[2P\033O0Q\033[11;1;5~\033P1$r2 q\033\\\033_G\033\\"
+      "\033(B\033#8\033[<0;10;5M";
+  auto pane = start(80, 25);
+  pane->sendKeys("F3 v");
+  const CellGrid before = pane->waitForText("1 - 0").screen;
+  pane->sendBytes(junk);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(pane->capture().screen, before) << "in the key loop";
+
+  pane->sendKeys("F1 2 v B");
+  pane->sendBytes(junk);
+  pane->sendKeys("o Enter");
+  VtModel s = pane->waitFor([](const VtModel& m) { return color(m, 22, 4) == LightRed; });
+  EXPECT_EQ(s.screen.rowText(10, 38, 79), "Laborant: Bo              (tryk enter)   ");
+
+  pane->sendKeys("F3 Enter");
+  pane->waitForText("ulovlig");
+  pane->sendKeys("-l '\u20ac'");  // the euro sign: not in the code page, a '?'
+  s = pane->waitFor([](const VtModel& m) { return !screenContains(m, "ulovlig"); });
+  EXPECT_FALSE(screenContains(s, "ulovlig")) << "an unmapped character closes the error box";
+  pane->sendKeys("Escape");
+  pane->waitForText("exit=0");
+}
+
 TEST_F(EndToEnd, SigtermRestoresTheTerminal) {
   auto pane = start(80, 25);
   const std::string pid =

@@ -1,6 +1,7 @@
 // The dialog panel's prompts with scripted keys, checked on the grid.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "console.hpp"
@@ -136,18 +137,45 @@ TEST(ArrivalForm, NameStoresControlAndExtendedCodesAsTyped) {
   EXPECT_EQ(p.con.bells(), 1) << "Ctrl+G's echo beeps";
 }
 
-TEST(ArrivalForm, LineFeedsAndFailedReadsAreDroppedAndNotCounted) {
+TEST(ArrivalForm, LineFeedsAreDroppedAndNotCountedByte0xFFIsACharacter) {
   Panel p({'3', 'b'});
-  for (int i = 0; i < 15; ++i) p.con.addKeys({10, 'a' + i, -1});
-  p.con.addKeys({'z'});
+  for (int i = 0; i < 14; ++i) p.con.addKeys({10, 'a' + i});
+  p.con.addKeys({-1, 'z'});
   PatientCategory category = None;
   int room = 0;
   std::string name;
   p.screen.arrivalForm(category, room, name);
-  EXPECT_EQ(name, "abcdefghijklmno");
-  EXPECT_EQ(name.find('\n'), std::string::npos);
-  EXPECT_EQ(p.text(11, 49, 63), "abcdefghijklmno");
-  EXPECT_EQ(p.con.keysLeft(), 2u) << "the failed read after the 15th letter and the 'z'";
+  EXPECT_EQ(name, "abcdefghijklmn\xff");
+  EXPECT_EQ(p.text(11, 49, 63), "abcdefghijklmn\u00a0") << "0xFF shows as a no-break space";
+  EXPECT_EQ(p.con.keysLeft(), 1u) << "the 'z' after the 15th code";
+}
+
+// However Backspaces and letters mix, the echo never leaves columns 49-63 of
+// row 11: the label and the frame stay as drawn.
+TEST(ArrivalForm, BackspaceEchoNeverLeavesTheNameField) {
+  Panel empty({'1', 'v', 13});
+  PatientCategory category = None;
+  int room = 0;
+  std::string name;
+  empty.screen.arrivalForm(category, room, name);
+  const auto outsideField = [](const CellGrid& grid) {
+    CellGrid g = grid;
+    for (int x = 48; x < 63; ++x) g.at(x, 10) = Cell{};
+    return g;
+  };
+  std::mt19937 rng(7);
+  for (int run = 0; run < 200; ++run) {
+    std::vector<int> keys{'1', 'v'};
+    for (int i = 0; i < 15; ++i) keys.push_back(rng() % 2 ? 8 : 'A' + static_cast<int>(rng() % 26));
+    if (run == 0) keys = {'1', 'v', 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 'X', 13};
+    Panel p(keys);
+    p.screen.arrivalForm(category, room, name);
+    ASSERT_EQ(outsideField(p.con.grid()), outsideField(empty.con.grid())) << "run " << run;
+    if (run == 0) {
+      EXPECT_EQ(name, std::string(12, '\b') + "X") << "every Backspace is stored";
+      EXPECT_EQ(p.text(11, 49, 49), "X");
+    }
+  }
 }
 
 TEST(Prompts, AClosedConsoleEndsAWaitingPrompt) {

@@ -56,6 +56,16 @@ void TmuxPane::sendKeys(const std::string& keys) {
   tmux("send-keys -t 0 " + keys);
 }
 
+void TmuxPane::sendBytes(const std::string& bytes) {
+  std::string hex;
+  char digits[4];
+  for (const char c : bytes) {
+    std::snprintf(digits, sizeof digits, " %02x", static_cast<unsigned char>(c));
+    hex += digits;
+  }
+  tmux("send-keys -t 0 -H" + hex);
+}
+
 void TmuxPane::resize(int c, int r) {
   tmux("resize-window -t 0 -x " + std::to_string(c) + " -y " + std::to_string(r));
   columns = c;

@@ -18,7 +18,8 @@ class TmuxPane {
   TmuxPane(const TmuxPane&) = delete;
   TmuxPane& operator=(const TmuxPane&) = delete;
 
-  void sendKeys(const std::string& keys);  // tmux key names, space separated
+  void sendKeys(const std::string& keys);    // tmux key names, space separated
+  void sendBytes(const std::string& bytes);  // raw bytes, as a terminal sends them
   void resize(int columns, int rows);
   VtModel capture();
   // Polls the screen until `done` holds or `timeout` passes; returns the last capture.
