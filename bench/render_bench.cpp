@@ -1,81 +1,80 @@
-// Prints how many bytes the terminal receives for the main steps of a run,
-// as measured figures (never a pass/fail test). The anchor: ncurses sends
-// about 2,700 bytes for the same start screen with TERM=xterm-256color.
+// Prints what the terminal receives for a fixed run of key presses: write()
+// calls and bytes per key press, and the start screen's bytes beside the
+// anchor (ncurses sends 2,664 bytes for the same screen with
+// TERM=xterm-256color). Measured figures, never a pass/fail test.
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <vector>
 
-#include "console.hpp"
 #include "front_desk.hpp"
-#include "terminal_renderer.hpp"
+#include "presenter_face.hpp"
 
 namespace {
 
-// Renders like the real terminal and counts the bytes sent between key reads.
-class CountingFace : public ConsoleFace {
- public:
-  CountingFace(std::deque<int> keys, TerminalRenderer::Options options)
-      : renderer_(options), keys_(std::move(keys)), device_(80, 25, 0x07, *this) {
-    renderer_.invalidate(80, 25);
-    Console::attach(&device_);
-  }
-  ~CountingFace() override { Console::attach(nullptr); }
+struct Press {
+  const char* what;
+  std::vector<int> codes;
+};
 
-  void present(const ScreenState& state) override {
-    std::string out;
-    renderer_.render(state, out);
-    steps_.back() += out.size();
-  }
-  int nextKeyCode() override {
-    if (keys_.empty()) throw ConsoleClosed{};
-    steps_.push_back(0);
-    const int code = keys_.front();
-    keys_.pop_front();
-    return code;
-  }
-  // Bytes sent before the first key read, then after each key read.
-  const std::vector<std::size_t>& steps() const { return steps_; }
-
- private:
-  TerminalRenderer renderer_;
-  std::deque<int> keys_;
-  std::vector<std::size_t> steps_{0};
-  ConsoleDevice device_;
+const Press kPresses[] = {
+    {"F3 (marker, panel, prompt)", {0, 61}},
+    {"v (number, counts)", {'v'}},
+    {"F3 again (marker stays)", {0, 61}},
+    {"b", {'b'}},
+    {"F1 (arrival form)", {0, 59}},
+    {"2", {'2'}},
+    {"v", {'v'}},
+    {"B (name)", {'B'}},
+    {"Enter (room turns red)", {13}},
+    {"F4 (call prompt)", {0, 62}},
+    {"2 (called, counts)", {'2'}},
+    {"F5 (status prompt)", {0, 63}},
+    {"2 (shift figures)", {'2'}},
+    {"F4", {0, 62}},
+    {"4 (free room: error box)", {'4'}},
+    {"x (box closes)", {'x'}},
 };
 
 void report(const char* terminal, TerminalRenderer::Options options) {
-  // F3 and 'v', F3 again (the marker stays) and 'b', F5, ESC.
-  CountingFace face({0, 61, 'v', 0, 61, 'b', 0, 63}, options);
+  std::deque<int> codes;
+  std::vector<int> pressOfCode{-1};  // -1: before the first key, the start screen
+  for (int p = 0; p < static_cast<int>(std::size(kPresses)); ++p) {
+    for (const int c : kPresses[p].codes) {
+      codes.push_back(c);
+      pressOfCode.push_back(p);
+    }
+  }
+  std::map<int, std::pair<int, std::size_t>> sent;  // press: writes, bytes
+  PresenterFace face(
+      80, 25, codes,
+      [&](int key, const std::string& bytes) {
+        auto& [writes, total] = sent[pressOfCode[static_cast<std::size_t>(key)]];
+        ++writes;
+        total += bytes.size();
+      },
+      options);
   FrontDesk desk;
   try {
     desk.run();
   } catch (const ConsoleClosed&) {
-    // F5 waits for its room: the script ends there.
+    // the script ends after the last press
   }
-  const auto& s = face.steps();
   std::printf("%s\n", terminal);
-  std::printf("  start screen:                      %5zu bytes\n", s[0]);
-  std::printf("  F3: marker move, panel blanking,\n");
-  std::printf("      and the category prompt:       %5zu bytes\n", s[2]);
-  std::printf("  F3 answer ('v': number and counts): %4zu bytes\n", s[3]);
-  std::printf("  F3 again (marker stays), prompt:   %5zu bytes\n", s[5]);
-  std::printf("  F5: marker move, room prompt:      %5zu bytes\n", s[8]);
-
-  CountingFace box({'x'}, options);
-  MainScreen screen;
-  screen.drawScreen();
-  Console::setCursorShape(CursorShape::Hidden);
-  const std::size_t drawn = box.steps()[0];
-  screen.showErrorBox();
-  std::printf("  error box shown:                   %5zu bytes\n", box.steps()[0] - drawn);
-  std::printf("  error box removed:                 %5zu bytes\n", box.steps()[1]);
+  std::printf("  %-32s %d write, %5zu bytes (ncurses: 2664)\n", "start screen:", sent[-1].first,
+              sent[-1].second);
+  for (int p = 0; p < static_cast<int>(std::size(kPresses)); ++p) {
+    // What a key press changes goes out when the program waits for the next key.
+    const auto [writes, bytes] = sent[p];
+    std::printf("  %-32s %d write, %5zu bytes\n", kPresses[p].what, writes, bytes);
+  }
 }
 
 }  // namespace
 
 int main() {
-  std::printf("Bytes sent to the terminal (anchor: ncurses, about 2,700 for the start screen)\n");
-  report("terminal that erases in the current colour (xterm, tmux, Linux console):", {});
+  std::printf("Writes and bytes sent to the terminal per key press\n");
+  report("terminal that erases in the current colour (xterm, tmux, VTE, Linux console):", {});
   report("terminal that erases in its default colour (GNU screen):",
          {.eraseUsesBackground = false, .linuxCursor = false});
   return 0;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -14,15 +15,29 @@
 namespace {
 
 volatile sig_atomic_t g_terminateSignal = 0;
+volatile sig_atomic_t g_stopSignal = 0;
+volatile sig_atomic_t g_continued = 0;
 volatile sig_atomic_t g_resized = 0;
 
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGWINCH};
+// SIGTTIN and SIGTTOU are left to their default: a program in the
+// background stops in the terminal call that would have taken the terminal
+// from the shell, before it has changed anything, and goes on from there
+// when brought to the foreground.
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGWINCH, SIGTSTP, SIGCONT};
 
 extern "C" void onSignal(int signal) {
-  if (signal == SIGWINCH) {
-    g_resized = 1;
-  } else if (g_terminateSignal == 0) {
-    g_terminateSignal = signal;
+  switch (signal) {
+    case SIGWINCH:
+      g_resized = 1;
+      break;
+    case SIGTSTP:
+      g_stopSignal = signal;
+      break;
+    case SIGCONT:
+      g_continued = 1;
+      break;
+    default:
+      if (g_terminateSignal == 0) g_terminateSignal = signal;
   }
 }
 
@@ -35,14 +50,14 @@ bool terminalSize(int fd, int& columns, int& rows) {
   return true;
 }
 
-TerminalRenderer::Options optionsFromEnvironment() {
+std::string_view termName() {
   const char* term = std::getenv("TERM");
-  const std::string_view name = term ? term : "";
+  return term ? term : "";
+}
+
+TerminalRenderer::Options initialOptions() {
   TerminalRenderer::Options options;
-  // GNU screen erases in the default colours unless told otherwise (tmux,
-  // which also calls itself "screen", does not).
-  options.eraseUsesBackground = !(name.starts_with("screen") && std::getenv("TMUX") == nullptr);
-  options.linuxCursor = name.starts_with("linux");
+  options.linuxCursor = termName().starts_with("linux");
   return options;
 }
 
@@ -69,16 +84,16 @@ std::unique_ptr<TerminalSession> TerminalSession::open(std::string& error) {
     ::close(fd);
     return nullptr;
   }
-  return std::unique_ptr<TerminalSession>(
-      new TerminalSession(fd, original, columns, rows, optionsFromEnvironment()));
+  std::unique_ptr<TerminalSession> session(new TerminalSession(fd, original, columns, rows));
+  session->queryTerminal();
+  return session;
 }
 
-TerminalSession::TerminalSession(int fd, const termios& original, int columns, int rows,
-                                 TerminalRenderer::Options options)
+TerminalSession::TerminalSession(int fd, const termios& original, int columns, int rows)
     : fd_(fd),
       original_(original),
       raw_(original),
-      renderer_(options),
+      presenter_(initialOptions()),
       device_(std::clamp(columns, 80, 255), std::clamp(rows, 25, 255), 0x07, *this) {
   // The signals stay blocked except inside the wait for input, so a handler
   // can only run there and the flag it sets is seen at once (no lost wakeup).
@@ -108,17 +123,19 @@ TerminalSession::TerminalSession(int fd, const termios& original, int columns, i
   raw_.c_cc[VMIN] = 1;
   raw_.c_cc[VTIME] = 0;
   tcsetattr(fd_, TCSANOW, &raw_);
-  renderer_.invalidate(columns, rows);
+  presenter_.resize(columns, rows);
 }
 
 TerminalSession::~TerminalSession() {
-  std::string out;
-  renderer_.restore(device_.grid(), out);
-  writeAll(out);
-  tcsetattr(fd_, TCSANOW, &original_);
+  handBack();
   ::close(fd_);
   for (const int s : kHandledSignals) signal(s, SIG_DFL);
   sigprocmask(SIG_SETMASK, &savedMask_, nullptr);
+}
+
+ScreenState TerminalSession::state() const {
+  return ScreenState{device_.grid(), device_.cursorX(), device_.cursorY(), device_.cursorShape(),
+                     0};
 }
 
 void TerminalSession::writeAll(const std::string& bytes) {
@@ -135,10 +152,82 @@ void TerminalSession::writeAll(const std::string& bytes) {
   }
 }
 
+void TerminalSession::queryTerminal() {
+  // The Linux console has no control strings and would print the query.
+  const bool linuxConsole = presenter_.options().linuxCursor;
+  writeAll(linuxConsole ? TerminalReplies::kQueriesWithoutStyle : TerminalReplies::kQueries);
+  // Terminals answer in order and all answer the last query, so its answer
+  // ends the wait at once; one that does not answer costs kQueryWaitMs.
+  // Keys typed meanwhile are kept; a late answer is taken whenever it comes.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kQueryWaitMs);
+  while (!replies_.allAnswered) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) break;
+    try {
+      waitForInput(static_cast<int>(left.count()));
+    } catch (const ConsoleClosed&) {
+      break;  // the first key read will find out again
+    }
+  }
+  takeReplies();
+}
+
+void TerminalSession::takeReplies() {
+  for (const std::string& reply : decoder_.takeReplies()) replies_.take(reply);
+  TerminalRenderer::Options options = presenter_.options();
+  const bool erases = replies_.erasesInBackground(termName());
+  if (options.eraseUsesBackground != erases) {
+    options.eraseUsesBackground = erases;
+    presenter_.setOptions(options);
+  }
+}
+
 void TerminalSession::present(const ScreenState& state) {
-  std::string out;
-  renderer_.render(state, out);
+  presenter_.changed(state);
+}
+
+void TerminalSession::flush() {
+  const std::string out = presenter_.take(state());
   if (!out.empty()) writeAll(out);
+}
+
+void TerminalSession::handBack() {
+  writeAll(presenter_.handBack(state(), replies_.cursorStyle.value_or(-1)));
+  tcsetattr(fd_, TCSANOW, &original_);
+}
+
+void TerminalSession::takeOver() {
+  // From the background this stops the program (SIGTTOU) until it is
+  // brought to the foreground again.
+  tcsetattr(fd_, TCSANOW, &raw_);
+  int columns = 0;
+  int rows = 0;
+  if (!terminalSize(fd_, columns, rows)) {
+    columns = presenter_.tooSmall() ? 0 : kMinColumns;
+    rows = presenter_.tooSmall() ? 0 : kMinRows;
+  }
+  presenter_.resize(columns, rows);  // whatever it shows now is repainted
+}
+
+void TerminalSession::stop(int signal) {
+  handBack();
+  // Stop the way the signal would have, so the shell sees a stopped job.
+  struct sigaction byDefault {};
+  struct sigaction ours {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  sigaction(signal, &byDefault, &ours);
+  sigset_t stopAndContinue;
+  sigemptyset(&stopAndContinue);
+  sigaddset(&stopAndContinue, signal);
+  sigaddset(&stopAndContinue, SIGCONT);
+  sigprocmask(SIG_UNBLOCK, &stopAndContinue, nullptr);
+  raise(signal);  // stopped here until SIGCONT
+  sigprocmask(SIG_BLOCK, &stopAndContinue, nullptr);
+  sigaction(signal, &ours, nullptr);
+  g_continued = 0;  // this continue is answered here
+  takeOver();
 }
 
 void TerminalSession::setSignalKeys(bool on) {
@@ -152,42 +241,49 @@ void TerminalSession::setSignalKeys(bool on) {
 
 void TerminalSession::actOnSignals() {
   if (g_terminateSignal != 0) throw ConsoleClosed{g_terminateSignal};
+  if (g_stopSignal != 0) {
+    const int signal = g_stopSignal;
+    g_stopSignal = 0;
+    stop(signal);
+  }
+  if (g_continued != 0) {
+    // Continued after a stop nobody told us of (SIGSTOP): the modes and
+    // what the terminal shows are unknown.
+    g_continued = 0;
+    takeOver();
+  }
   if (g_resized != 0) {
     g_resized = 0;
     int columns = 0;
     int rows = 0;
-    if (terminalSize(fd_, columns, rows)) {
-      renderer_.invalidate(columns, rows);
-      present(ScreenState{device_.grid(), device_.cursorX(), device_.cursorY(),
-                          device_.cursorShape(), 0});
-    }
+    if (terminalSize(fd_, columns, rows)) presenter_.resize(columns, rows);
   }
 }
 
-void TerminalSession::waitForInput() {
-  timespec wait{};
-  timespec* timeout = nullptr;
+void TerminalSession::waitForInput(int limitMs) {
+  int waitMs = -1;
   switch (decoder_.wait()) {
     case KeyDecoder::Wait::Forever:
       break;
     case KeyDecoder::Wait::Short:
-      wait.tv_nsec = KeyDecoder::kShortWaitMs * 1'000'000L;
-      timeout = &wait;
+      waitMs = KeyDecoder::kShortWaitMs;
       break;
     case KeyDecoder::Wait::Long:
-      wait.tv_nsec = KeyDecoder::kLongWaitMs * 1'000'000L;
-      timeout = &wait;
+      waitMs = KeyDecoder::kLongWaitMs;
       break;
   }
+  const bool limited = limitMs >= 0 && (waitMs < 0 || limitMs < waitMs);
+  const int ms = limited ? limitMs : waitMs;
+  timespec wait{ms / 1000, (ms % 1000) * 1'000'000L};
   pollfd input{fd_, POLLIN, 0};
-  const int ready = ppoll(&input, 1, timeout, &waitMask_);
+  const int ready = ppoll(&input, 1, ms >= 0 ? &wait : nullptr, &waitMask_);
   decoded_.clear();
   if (ready < 0) {
     if (errno == EINTR || errno == EAGAIN) return;
     throw ConsoleClosed{};
   }
   if (ready == 0) {
-    decoder_.timeout(decoded_);
+    if (!limited) decoder_.timeout(decoded_);
   } else if (input.revents & POLLIN) {
     unsigned char bytes[256];
     const ssize_t n = ::read(fd_, bytes, sizeof bytes);
@@ -197,19 +293,24 @@ void TerminalSession::waitForInput() {
     throw ConsoleClosed{};  // hang-up or error without data
   }
   keys_.insert(keys_.end(), decoded_.begin(), decoded_.end());
+  takeReplies();
 }
 
 int TerminalSession::nextKeyCode() {
-  if (keys_.empty()) {
+  if (keys_.empty() || presenter_.tooSmall()) {
     // Ctrl+C is a key while we wait, a signal while we are busy.
     struct SignalKeysOff {
       TerminalSession& session;
       explicit SignalKeysOff(TerminalSession& s) : session(s) { session.setSignalKeys(false); }
       ~SignalKeysOff() { session.setSignalKeys(true); }
     } off(*this);
-    while (keys_.empty()) {
+    for (;;) {
       actOnSignals();
-      waitForInput();
+      flush();
+      // Keys typed while the window is too small wait until the picture
+      // shows again.
+      if (!keys_.empty() && !presenter_.tooSmall()) break;
+      waitForInput(-1);
     }
   }
   const int code = keys_.front();

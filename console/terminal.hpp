@@ -3,13 +3,23 @@
 // open() takes the terminal by name (/dev/tty), so redirected standard
 // streams change nothing. It fails, with the reason in `error` and the
 // terminal untouched, when there is no terminal or it is smaller than
-// 80 x 24. While the session lives the terminal has no echo and no line
-// editing; Ctrl+C is the key code 3 while a key is awaited and SIGINT while
-// the program is busy. SIGINT, SIGTERM and SIGHUP only set a flag; the
-// next key read throws ConsoleClosed with the signal, and a resize repaints
-// the terminal from the grid. The destructor gives the terminal back: its
-// original modes, default colours, a visible cursor, and the cursor on a
-// fresh line below the picture, which stays.
+// 80 x 24. At start it asks the terminal what it is and which cursor style
+// the user has, waiting at most kQueryWaitMs for the answers.
+//
+// While the session lives the terminal has no echo and no line editing;
+// Ctrl+C is the key code 3 while a key is awaited and SIGINT while the
+// program is busy; Ctrl+Z is the key code 26. The screen's changes go out
+// in one write whenever the program waits for a key.
+//
+// Signals only set flags, acted on while a key is awaited: SIGINT, SIGTERM
+// and SIGHUP make the key read throw ConsoleClosed with the signal; SIGTSTP
+// gives the terminal back and stops, and after SIGCONT the terminal is
+// taken again and repainted from the grid; a resize repaints, and while the
+// terminal is smaller than 80 x 24 it shows a message and keys wait. Started
+// in the background, the program stops (SIGTTOU) before it touches the
+// terminal. The destructor gives the terminal back: its original modes,
+// default colours outside the picture, which stays, the user's cursor, and
+// the cursor on a fresh line below the picture.
 #pragma once
 
 #include <signal.h>
@@ -22,12 +32,14 @@
 #include "console_device.hpp"
 #include "console_face.hpp"
 #include "key_decoder.hpp"
-#include "terminal_renderer.hpp"
+#include "terminal_presenter.hpp"
+#include "terminal_replies.hpp"
 
 class TerminalSession : public ConsoleFace {
  public:
-  static constexpr int kMinColumns = 80;
-  static constexpr int kMinRows = 24;
+  static constexpr int kMinColumns = TerminalPresenter::kMinColumns;
+  static constexpr int kMinRows = TerminalPresenter::kMinRows;
+  static constexpr int kQueryWaitMs = 100;
 
   static std::unique_ptr<TerminalSession> open(std::string& error);
   ~TerminalSession() override;
@@ -40,10 +52,18 @@ class TerminalSession : public ConsoleFace {
   int nextKeyCode() override;
 
  private:
-  TerminalSession(int fd, const termios& original, int columns, int rows,
-                  TerminalRenderer::Options options);
+  TerminalSession(int fd, const termios& original, int columns, int rows);
+  ScreenState state() const;
+  void queryTerminal();
+  void takeReplies();
   void actOnSignals();
-  void waitForInput();
+  void takeOver();
+  void handBack();
+  void stop(int signal);
+  void flush();
+  // Waits for input at most the decoder's wait, or limitMs when that is shorter
+  // (-1: no limit); keys go to keys_, replies to replies_.
+  void waitForInput(int limitMs);
   void setSignalKeys(bool on);
   void writeAll(const std::string& bytes);
 
@@ -52,7 +72,8 @@ class TerminalSession : public ConsoleFace {
   termios raw_;
   sigset_t savedMask_;
   sigset_t waitMask_;
-  TerminalRenderer renderer_;
+  TerminalPresenter presenter_;
+  TerminalReplies replies_;
   KeyDecoder decoder_;
   std::deque<int> keys_;
   std::vector<int> decoded_;

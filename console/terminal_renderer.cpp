@@ -155,22 +155,41 @@ void TerminalRenderer::render(const ScreenState& state, std::string& out) {
   out.append(static_cast<std::size_t>(std::max(state.bells, 0)), '\a');
 }
 
-void TerminalRenderer::restore(const CellGrid& grid, std::string& out) {
+void TerminalRenderer::restore(const CellGrid& grid, std::string& out, int cursorStyle) {
   out += "\x1b[0m";
-  out += options_.linuxCursor ? "\x1b[?0c" : "\x1b[0 q";
+  if (options_.linuxCursor) {
+    out += "\x1b[?0c";
+  } else {
+    out += "\x1b[";
+    appendNumber(out, std::max(cursorStyle, 0));
+    out += " q";
+  }
   out += "\x1b[?25h";
   if (!painted_) return;
-  int last = -1;
+  int lastRow = -1;
+  int lastColumn = -1;
   for (int y = 0; y < std::min(grid.height(), rows_); ++y) {
-    for (int x = 0; x < grid.width(); ++x) {
-      if (!isBlank(grid.at(x, y).byte)) {
-        last = y;
-        break;
-      }
+    for (int x = 0; x < std::min(grid.width(), columns_); ++x) {
+      if (isBlank(grid.at(x, y).byte)) continue;
+      lastRow = y;
+      lastColumn = std::max(lastColumn, x);
     }
+  }
+  // The picture was drawn on an erase in its background colour, which
+  // covered the whole terminal: give the rest back in the default colours
+  // (SGR 0 above), so the shell does not print on blue.
+  if (lastColumn + 1 < columns_) {
+    for (int y = 0; y <= lastRow; ++y) {
+      appendCup(out, lastColumn + 1, y);
+      out += "\x1b[K";
+    }
+  }
+  if (lastRow + 1 < rows_) {
+    appendCup(out, 0, lastRow + 1);
+    out += "\x1b[J";
   }
   // On the last row of the picture, then one line down: the shell's prompt
   // gets a fresh line and the picture stays (scrolling up if it must).
-  appendCup(out, 0, std::max(last, 0));
+  appendCup(out, 0, std::max(lastRow, 0));
   out += "\r\n";
 }

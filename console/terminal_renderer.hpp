@@ -34,9 +34,15 @@ class TerminalRenderer {
 
   void invalidate(int columns, int rows);
   void render(const ScreenState& state, std::string& out);
-  // Gives the terminal back: default colours, visible default cursor, and
-  // the cursor on a fresh line below the last row that shows anything.
-  void restore(const CellGrid& grid, std::string& out);
+  // Gives the terminal back: the picture (the rows and columns up to the
+  // last non-blank cell) stays; every cell right of and below it is erased
+  // in the default colours; the cursor is visible in `cursorStyle` (the
+  // DECSCUSR value the user had; -1 when unknown: the terminal's default)
+  // on a fresh line below the picture.
+  void restore(const CellGrid& grid, std::string& out, int cursorStyle = -1);
+  bool painted() const { return painted_; }
+  const Options& options() const { return options_; }
+  void setOptions(Options options) { options_ = options; }
 
   int columns() const { return columns_; }
   int rows() const { return rows_; }

@@ -277,20 +277,79 @@ TEST_F(EndToEnd, HangupEndsTheProgramInsteadOfSpinning) {
   EXPECT_FALSE(running(std::stoi(pid))) << "still running after the terminal went away";
 }
 
-TEST_F(EndToEnd, ResizeRepaintsFromTheGrid) {
+TEST_F(EndToEnd, TooSmallAWindowShowsAMessageKeysWaitAndThePictureComesBack) {
   auto pane = start(80, 25);
   pane->sendKeys("F3 b");
   const VtModel before = pane->waitForText("0 - 1");
-  pane->resize(50, 12);  // tmux cuts the picture; growing back shows blanks
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  pane->resize(60, 20);
+  VtModel s = pane->waitForText("Vinduet er for lille");
+  EXPECT_TRUE(screenContains(s, "mindst 80 x 24")) << s.screen.text();
+  EXPECT_FALSE(screenContains(s, "Rum 1")) << "the cut picture is not shown";
+  pane->sendKeys("F3 v Escape");  // wait until the picture shows again
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(screenContains(pane->capture(), "Vinduet er for lille")) << "ESC waits too";
+
   pane->resize(80, 25);
-  const VtModel after =
-      pane->waitFor([&](const VtModel& m) { return m.screen.rowText(23, 0, 1) == "\u255A"; });
-  EXPECT_EQ(difference(screenRows(before, 1, 24), screenRows(after, 1, 24)), "");
-  std::string where;
-  EXPECT_TRUE(looksTheSame(before.screen, after.screen, &where)) << where;
+  const VtModel after = pane->waitForText("exit=0");
+  EXPECT_EQ(difference(screenRows(before, 1, 3), screenRows(after, 1, 3)), "");
+  EXPECT_EQ(after.screen.rowText(3, 72, 79), "1 - 1  ") << "F3 v acted after the repaint";
+  EXPECT_EQ(difference(screenRows(before, 20, 24), screenRows(after, 20, 24)), "");
+}
+
+TEST_F(EndToEnd, HandBackInALargerWindowLeavesNoBlueOutsideThePicture) {
+  auto pane = start(100, 30);
   pane->sendKeys("Escape");
-  pane->waitForText("exit=0");
+  const VtModel after = pane->waitForText("exit=0");
+  EXPECT_EQ(after.screen.rowText(24).substr(0, 6), "exit=0") << "a fresh line below the picture";
+  for (int row = 1; row <= 30; ++row) {
+    for (int column = row <= 24 ? 81 : 1; column <= 100; ++column) {
+      ASSERT_NE(background(after, column, row), Blue) << column << ", " << row;
+    }
+  }
+  EXPECT_EQ(background(after, 80, 24), Blue) << "the picture stays";
+}
+
+// The program started from an interactive shell, stopped and continued
+// with the shell's job control.
+TEST_F(EndToEnd, StoppedAndContinuedItRepaintsAndReadsKeysAtOnce) {
+  TmuxPane pane(80, 25, "PS1='$ ' bash --norc --noprofile -i", dir_.string());
+  pane.waitForText("$");
+  pane.sendKeys(std::string("'") + MORVALIS_BINARY + " 2>stderr.txt' Enter");
+  pane.waitForText("Ventende: 0 - 0");
+  pane.sendKeys("F3 v");
+  const VtModel before = pane.waitForText("1 - 0");
+  const std::string pid = runCommand("pgrep -P " + std::to_string(pane.panePid()) + " -x morvalis");
+  ASSERT_FALSE(pid.empty());
+  ::kill(std::stoi(pid), SIGTSTP);
+  VtModel s = pane.waitForText("Stopped");
+  ASSERT_TRUE(screenContains(s, "Stopped")) << s.screen.text();
+  EXPECT_EQ(background(s, 1, 25), Black) << "the shell's lines in the default colours";
+
+  pane.sendKeys("fg Enter");
+  s = pane.waitFor([&](const VtModel& m) { return looksTheSame(before.screen, m.screen); });
+  std::string where;
+  EXPECT_TRUE(looksTheSame(before.screen, s.screen, &where)) << where;
+  pane.sendKeys("F3 v");
+  s = pane.waitForText("2 - 0");
+  EXPECT_EQ(s.screen.rowText(3, 72, 79), "2 - 0  ");
+  pane.sendKeys("Escape");
+  pane.waitForText("$");
+}
+
+// GNU screen run inside tmux inherits TMUX, but erases in its default
+// colour: the program must tell it from tmux by asking.
+TEST_F(EndToEnd, GnuScreenInsideTmuxGetsEveryCellPaintedBlue) {
+  if (std::system("screen -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU screen is not installed";
+  WorkDirectory::write(dir_ / "screenrc", "startup_message off\n");
+  TmuxPane pane(80, 25, std::string("screen -c screenrc ") + MORVALIS_BINARY, dir_.string());
+  const VtModel s = pane.waitForText("Ventende: 0 - 0");
+  ASSERT_TRUE(screenContains(s, "Ventende: 0 - 0")) << s.screen.text();
+  for (int row = 1; row <= 24; ++row) {
+    for (int column = 1; column <= 80; ++column) {
+      ASSERT_EQ(background(s, column, row), Blue) << column << ", " << row;
+    }
+  }
+  pane.sendKeys("Escape");
 }
 
 TEST_F(EndToEnd, TooSmallTerminalIsRefusedAndLeftUntouched) {

@@ -125,11 +125,24 @@ void VtModel::csi(const std::string& params, char final) {
     case 'm':
       sgr(params);
       break;
-    case 'J':
-      if (first == 2)
+    case 'J':  // erases take the current background, as terminals with "bce" do
+      if (first == 2) {
         screen.fill(Cell{' ', attribute_});
-      else
+      } else if (first == 0) {
+        for (int xx = x; xx < screen.width(); ++xx) screen.at(xx, y) = Cell{' ', attribute_};
+        for (int yy = y + 1; yy < screen.height(); ++yy) {
+          for (int xx = 0; xx < screen.width(); ++xx) screen.at(xx, yy) = Cell{' ', attribute_};
+        }
+      } else {
         unknown.push_back("CSI " + params + final);
+      }
+      break;
+    case 'K':
+      if (first == 0) {
+        for (int xx = x; xx < screen.width(); ++xx) screen.at(xx, y) = Cell{' ', attribute_};
+      } else {
+        unknown.push_back("CSI " + params + final);
+      }
       break;
     case 'q':
       if (!params.empty() && params.back() == ' ')

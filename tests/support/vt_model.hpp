@@ -3,8 +3,8 @@
 // into a cell grid, so output can be checked by its effect.
 //
 // Colours are read back into console attribute bytes; SGR 0/39/49 give the
-// default light grey on black. Unknown sequences are recorded in `unknown`.
-// Raw control bytes other than CR, LF and BEL are counted in `rawControls`.
+// default light grey on black. Erases (ED, EL) fill in the current colours. Unknown sequences are
+// recorded in `unknown`. Raw control bytes other than CR, LF and BEL are counted in `rawControls`.
 #pragma once
 
 #include <string>
