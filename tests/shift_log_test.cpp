@@ -1,6 +1,7 @@
 // F2 and the shift log: the lines, their order, the copy of old content,
 // and what a failure at any step leaves behind (nothing changed).
 #include "shift_log.hpp"
+#include "test_name.hpp"
 
 #include <errno.h>
 #include <gtest/gtest.h>
@@ -212,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Fault{"read error in the old log", FailingFiles::Call::Read, EIO, 1},
                     Fault{"fsync of the new log fails", FailingFiles::Call::Fsync, EIO, 0},
                     Fault{"close of the new log fails", FailingFiles::Call::Close, EIO, 0},
-                    Fault{"rename fails", FailingFiles::Call::Rename, EXDEV, 0}));
+                    Fault{"rename fails", FailingFiles::Call::Rename, EXDEV, 0}),
+    [](const testing::TestParamInfo<Fault>& param) { return testNameOf(param.param.what); });
 
 TEST_F(ShiftLogTest, ALogThatCannotBeReadIsLeftAloneAndTheShiftStaysOpen) {
   fs::create_directory("data.txt");
