@@ -40,7 +40,7 @@ class KeyDecoder {
   };
   static constexpr int kShortWaitMs = 75;
   static constexpr int kLongWaitMs = 500;
-  static constexpr std::size_t kMaxSequence = 32;
+  static constexpr std::size_t kMaxSequence = 64;
   static constexpr std::size_t kMaxControlString = 1024;
   static constexpr std::size_t kMaxReplies = 8;
 
