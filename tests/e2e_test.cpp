@@ -340,7 +340,9 @@ TEST_F(EndToEnd, StoppedAndContinuedItRepaintsAndReadsKeysAtOnce) {
 // colour: the program must tell it from tmux by asking.
 TEST_F(EndToEnd, GnuScreenInsideTmuxGetsEveryCellPaintedBlue) {
   if (std::system("screen -v >/dev/null 2>&1") != 0) GTEST_SKIP() << "GNU screen is not installed";
-  WorkDirectory::write(dir_ / "screenrc", "startup_message off\n");
+  // autodetach off: when tmux goes, GNU screen ends with its window instead of
+  // detaching and leaving the program running.
+  WorkDirectory::write(dir_ / "screenrc", "startup_message off\nautodetach off\n");
   TmuxPane pane(80, 25, std::string("screen -c screenrc ") + MORVALIS_BINARY, dir_.string());
   const VtModel s = pane.waitForText("Ventende: 0 - 0");
   ASSERT_TRUE(screenContains(s, "Ventende: 0 - 0")) << s.screen.text();

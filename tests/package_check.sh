@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the Debian package in a release build folder (argument) and checks
+# it: the files it must hold, their owner and modes, a stripped program,
+# computed dependencies, a manual page that renders without warnings, and,
+# where lintian is installed, no lintian errors or warnings.
+set -euo pipefail
+build=$1
+rm -f "$build"/morvalis_*.deb
+fail() {
+  echo "package check: $*" >&2
+  exit 1
+}
+made=$(cd "$build" && cpack -G DEB 2>&1) || fail "cpack failed: $made"
+deb=$(ls "$build"/morvalis_*.deb)
+
+contents=$(dpkg-deb -c "$deb")
+for path in usr/bin/morvalis usr/share/man/man1/morvalis.1.gz \
+  usr/share/doc/morvalis/copyright usr/share/doc/morvalis/changelog.gz; do
+  grep -q " \./$path\$" <<<"$contents" || fail "$path is missing from $deb"
+done
+grep -Eq '^-rwxr-xr-x root/root .* \./usr/bin/morvalis$' <<<"$contents" ||
+  fail "/usr/bin/morvalis is not root-owned 0755"
+if grep -v '^d' <<<"$contents" | grep -v 'usr/bin/morvalis$' | grep -vq '^-rw-r--r-- root/root'; then
+  fail "a data file is not root-owned 0644"
+fi
+
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+file "$unpacked/usr/bin/morvalis" | grep -q ', stripped' || fail "the program is not stripped"
+dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependencies computed"
+if command -v groff >/dev/null 2>&1; then
+  warnings=$(zcat "$unpacked/usr/share/man/man1/morvalis.1.gz" | groff -ww -z -man 2>&1)
+  [ -z "$warnings" ] || fail "the manual page: $warnings"
+fi
+
+lintian_result="not installed, not run"
+if command -v lintian >/dev/null 2>&1; then
+  tags=$(lintian --fail-on none "$deb" 2>/dev/null | grep -E '^[EW]:' || true)
+  [ -z "$tags" ] || fail "lintian: $tags"
+  lintian_result="no errors, no warnings"
+fi
+echo "Debian package: $(basename "$deb"), $(stat -c %s "$deb") bytes; files, modes and" \
+  "dependencies as they should be; lintian: $lintian_result"
