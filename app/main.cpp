@@ -1,43 +1,37 @@
-// The program entry: takes the terminal, runs the front desk until ESC, and
-// gives the terminal back however the run ends.
-#include <signal.h>
-
+// The program entry: takes the console, runs the front desk until ESC, and
+// gives the console back however the run ends.
 #include <cstdio>
 #include <exception>
 
 #include "console.hpp"
+#include "console_session.hpp"
 #include "front_desk.hpp"
-#include "terminal.hpp"
 
 int main() {
   std::string error;
-  auto session = TerminalSession::open(error);
+  auto session = ConsoleSession::open(error);
   if (!session) {
     std::fprintf(stderr, "morvalis: %s\n", error.c_str());
     return 1;
   }
   Console::attach(&session->device());
   int status = 0;
-  int endingSignal = 0;
+  ConsoleClosed ending;
   const char* reason = nullptr;
   try {
     FrontDesk desk;
     desk.run();
   } catch (const ConsoleClosed& closed) {
-    endingSignal = closed.signal;
+    ending = closed;
     status = 1;
-    if (closed.signal == 0 || closed.signal == SIGHUP) reason = "the terminal went away";
+    reason = endingReason(closed);
   } catch (const std::exception& e) {
     status = 1;
     reason = e.what();
   }
   Console::attach(nullptr);
-  session.reset();  // the terminal is given back before anything else is said
+  session.reset();  // the console is given back before anything else is said
   if (reason) std::fprintf(stderr, "morvalis: %s\n", reason);
-  if (endingSignal == SIGINT || endingSignal == SIGTERM) {
-    // End the way the signal would have, so the shell sees it.
-    signal(endingSignal, SIG_DFL);
-    raise(endingSignal);
-  }
+  endLikeTheSignal(ending);
   return status;
 }

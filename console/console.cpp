@@ -1,7 +1,5 @@
 #include "console.hpp"
 
-#include <time.h>
-
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -65,15 +63,4 @@ void Console::print(const char* format, ...) {
 int Console::readKey() {
   if (!g_device) throw ConsoleClosed{};
   return g_device->readKey();
-}
-
-TimeOfDay Clock::now() {
-  timespec ts{};
-  clock_gettime(CLOCK_REALTIME, &ts);
-  tm local{};
-  localtime_r(&ts.tv_sec, &local);
-  return TimeOfDay{static_cast<std::uint8_t>(local.tm_min),
-                   static_cast<std::uint8_t>(local.tm_hour),
-                   static_cast<std::uint8_t>(ts.tv_nsec / 10'000'000),
-                   static_cast<std::uint8_t>(local.tm_sec > 59 ? 59 : local.tm_sec)};
 }
