@@ -4,9 +4,11 @@ function(morvalis_target_options target)
                                            -Wno-sign-conversion)
   # Debian's hardening: fortified functions where there is optimization to
   # do it, a stack protector, and relocations read-only after start.
-  target_compile_options(${target} PRIVATE -fstack-protector-strong
-                                           $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
-  target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
+  if(NOT WIN32)
+    target_compile_options(${target} PRIVATE -fstack-protector-strong
+                                             $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+    target_link_options(${target} PRIVATE -Wl,-z,relro -Wl,-z,now)
+  endif()
   if(MORVALIS_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

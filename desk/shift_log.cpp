@@ -30,7 +30,7 @@ bool ShiftLog::add(const std::string& line) {
   char buffer[1 << 16];
   std::string copied;
   while (ok) {
-    const ssize_t n = file.readOld(buffer, sizeof buffer);
+    const auto n = file.readOld(buffer, sizeof buffer);
     if (n <= 0) {
       ok = n == 0;
       break;

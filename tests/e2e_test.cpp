@@ -367,6 +367,49 @@ TEST_F(EndToEnd, TooSmallTerminalIsRefusedAndLeftUntouched) {
   EXPECT_EQ(WorkDirectory::read(dir_ / "before"), WorkDirectory::read(dir_ / "after"));
 }
 
+// The Windows build, cross-built by scripts/windows, under Wine's console
+// in a terminal: the same picture, the commands, the shift log, the hand-back.
+TEST_F(EndToEnd, TheWindowsProgramUnderWine) {
+  if (!fs::exists(MORVALIS_WINDOWS_EXE)) {
+    GTEST_SKIP() << MORVALIS_WINDOWS_EXE << " is not built: ./scripts/windows builds it";
+  }
+  WorkDirectory::write(dir_ / "data.txt", "old 1.00 2.00 4 voksne \r\n");
+  TmuxPane pane(80, 25,
+                std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX + " WINEDEBUG=-all wine " +
+                    MORVALIS_WINDOWS_EXE + "; printf \"exit=$?\"; sleep 60",
+                dir_.string());
+  VtModel s = pane.waitFor([](const VtModel& m) { return screenContains(m, "Ventende: 0 - 0"); },
+                           std::chrono::seconds(30));
+  EXPECT_EQ(difference(pictureRows(1, 24), screenRows(s, 1, 24)), "");
+  EXPECT_EQ(background(s, 50, 10), Blue);
+  EXPECT_EQ(color(s, 24, 2), LightRed);
+  EXPECT_EQ(color(s, 10, 4), LightGreen);
+
+  pane.sendKeys("F3 v");
+  s = pane.waitForText("1 - 0");
+  EXPECT_EQ(s.screen.rowText(6, 38, 79), "Patient:  voksne         (v / b + enter) ");
+  pane.sendKeys("F1 2 v 'S\u00f8ren' Enter");
+  s = pane.waitFor([](const VtModel& m) { return color(m, 22, 4) == LightRed; });
+  EXPECT_EQ(s.screen.rowText(10, 38, 54), "Laborant: S\u00f8ren ");
+  pane.sendKeys("F2 2");
+  pane.waitFor([](const VtModel& m) { return color(m, 22, 4) == LightGreen; });
+  EXPECT_TRUE(std::regex_match(WorkDirectory::read(dir_ / "data.txt"),
+                               std::regex("S\x9bren \\d+\\.\\d\\d \\d+\\.\\d\\d 0 voksne \r\n"
+                                          "old 1\\.00 2\\.00 4 voksne \r\n")))
+      << WorkDirectory::read(dir_ / "data.txt");
+  EXPECT_FALSE(fs::exists(dir_ / "temp.txt"));
+
+  pane.sendKeys("F3 Enter");
+  s = pane.waitForText("ulovlig");
+  EXPECT_EQ(background(s, 41, 11), Red);
+  pane.sendKeys("x");
+  pane.waitFor([](const VtModel& m) { return !screenContains(m, "ulovlig"); });
+  pane.sendKeys("Escape");
+  s = pane.waitForText("exit=0");
+  EXPECT_EQ(s.screen.rowText(24).substr(0, 6), "exit=0") << "a fresh line below the picture";
+  EXPECT_EQ(difference(pictureRows(1, 3), screenRows(s, 1, 3)), "") << "the picture stays";
+}
+
 TEST(EndToEndNoTerminal, WithoutATerminalItSaysSoAndFails) {
   const std::string err = testing::TempDir() + "/morvalis-no-tty.txt";
   const int status = std::system(

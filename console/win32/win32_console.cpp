@@ -1,0 +1,249 @@
+#include "win32_console.hpp"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "console_session.hpp"
+#include "virtual_key_table.hpp"
+
+namespace {
+
+constexpr UINT kCodePage = 865;
+constexpr DWORD kStatusControlCExit = 0xC000013A;  // how Windows reports a Ctrl+C end
+
+HANDLE g_stopEvent = nullptr;
+volatile LONG g_stopped = 0;
+
+// Runs on a thread of its own: it only sets the flag and wakes the key read.
+BOOL WINAPI onControl(DWORD) {
+  InterlockedExchange(&g_stopped, 1);
+  if (g_stopEvent) SetEvent(g_stopEvent);
+  return TRUE;
+}
+
+HANDLE openDevice(const char* name) {
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+int windowColumns(const CONSOLE_SCREEN_BUFFER_INFO& info) {
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+int windowRows(const CONSOLE_SCREEN_BUFFER_INFO& info) {
+  return info.srWindow.Bottom - info.srWindow.Top + 1;
+}
+
+bool isBlank(std::uint8_t byte) {
+  return byte == ' ' || byte == 0;
+}
+
+}  // namespace
+
+const char* endingReason(const ConsoleClosed& closed) {
+  return closed.signal == 0 ? "the console went away" : nullptr;
+}
+
+void endLikeTheSignal(const ConsoleClosed& closed) {
+  if (closed.signal == SIGINT) ExitProcess(kStatusControlCExit);
+}
+
+std::unique_ptr<Win32Console> Win32Console::open(std::string& error) {
+  const HANDLE in = openDevice("CONIN$");
+  const HANDLE out = openDevice("CONOUT$");
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const auto refuse = [&](const std::string& why) {
+    error = why;
+    if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    return nullptr;
+  };
+  if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE ||
+      !GetConsoleScreenBufferInfo(out, &info)) {
+    return refuse("no console to run in");
+  }
+  const int columns = windowColumns(info);
+  const int rows = windowRows(info);
+  if (columns < kMinColumns || rows < kMinRows) {
+    return refuse("the console window is " + std::to_string(columns) + " x " +
+                  std::to_string(rows) + "; morvalis needs at least " +
+                  std::to_string(kMinColumns) + " x " + std::to_string(kMinRows) +
+                  " (columns x rows)");
+  }
+  return std::unique_ptr<Win32Console>(new Win32Console(in, out, info));
+}
+
+Win32Console::Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info)
+    : in_(in),
+      out_(out),
+      stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      start_(info),
+      startInputCodePage_(GetConsoleCP()),
+      startOutputCodePage_(GetConsoleOutputCP()),
+      left_(info.srWindow.Left),
+      top_(info.srWindow.Top),
+      device_(std::clamp(windowColumns(info), kMinColumns, 255),
+              std::clamp(windowRows(info), kMinRows, 255),
+              static_cast<std::uint8_t>(info.wAttributes & 0xFF), *this) {
+  GetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &startCursor_);
+  SetConsoleCP(kCodePage);
+  SetConsoleOutputCP(kCodePage);
+  g_stopEvent = stopEvent_;
+  SetConsoleCtrlHandler(onControl, TRUE);
+  shown_ = CellGrid(device_.grid().width(), device_.grid().height());
+}
+
+Win32Console::~Win32Console() {
+  handBack();
+  SetConsoleCtrlHandler(onControl, FALSE);
+  g_stopEvent = nullptr;
+  CloseHandle(stopEvent_);
+  CloseHandle(in_);
+  CloseHandle(out_);
+}
+
+void Win32Console::present(const ScreenState& state) {
+  dirty_ = true;
+  if (state.bells <= 0) return;
+  flush();  // what the beep follows is shown before it sounds
+  for (int i = 0; i < state.bells; ++i) Beep(3000, 100);
+}
+
+void Win32Console::flush() {
+  if (!dirty_) return;
+  dirty_ = false;
+  const CellGrid& grid = device_.grid();
+  int x0 = grid.width(), y0 = grid.height(), x1 = -1, y1 = -1;
+  for (int y = 0; y < grid.height(); ++y) {
+    for (int x = 0; x < grid.width(); ++x) {
+      if (valid_ && grid.at(x, y) == shown_.at(x, y)) continue;
+      x0 = std::min(x0, x);
+      y0 = std::min(y0, y);
+      x1 = std::max(x1, x);
+      y1 = std::max(y1, y);
+    }
+  }
+  if (x1 >= 0) {
+    // One call for the rectangle that changed, straight into the buffer.
+    const int width = x1 - x0 + 1;
+    const int height = y1 - y0 + 1;
+    std::vector<CHAR_INFO> cells(static_cast<std::size_t>(width * height));
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x) {
+        const Cell cell = grid.at(x, y);
+        CHAR_INFO& c = cells[static_cast<std::size_t>((y - y0) * width + (x - x0))];
+        c.Char.AsciiChar = static_cast<CHAR>(cell.byte);
+        c.Attributes = cell.attribute;
+        shown_.at(x, y) = cell;
+      }
+    }
+    SMALL_RECT region{static_cast<SHORT>(left_ + x0), static_cast<SHORT>(top_ + y0),
+                      static_cast<SHORT>(left_ + x1), static_cast<SHORT>(top_ + y1)};
+    WriteConsoleOutputA(out_, cells.data(),
+                        COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)}, COORD{0, 0},
+                        &region);
+    valid_ = true;
+  }
+  const CursorShape shape = device_.cursorShape();
+  if (shape_ != static_cast<int>(shape)) {
+    // The cursor's shape goes through the standard output handle.
+    CONSOLE_CURSOR_INFO info{shape == CursorShape::Solid ? 100u : 25u,
+                             shape != CursorShape::Hidden};
+    SetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info);
+    shape_ = static_cast<int>(shape);
+  }
+  if (shape != CursorShape::Hidden) {
+    SetConsoleCursorPosition(out_, COORD{static_cast<SHORT>(left_ + device_.cursorX()),
+                                         static_cast<SHORT>(top_ + device_.cursorY())});
+  }
+}
+
+void Win32Console::readWindow() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(out_, &info)) return;
+  left_ = info.srWindow.Left;
+  top_ = info.srWindow.Top;
+  valid_ = false;  // what the buffer shows now is not known: repaint it
+  dirty_ = true;
+}
+
+int Win32Console::nextKeyCode() {
+  if (pending_) {
+    const int code = *pending_;
+    pending_.reset();
+    return code;
+  }
+  flush();
+  DWORD mode = 0;
+  if (!GetConsoleMode(in_, &mode)) throw ConsoleClosed{};
+  // Raw only while a key is awaited: no line editing, no echo, Ctrl+C a
+  // key; window events so that a resized window is repainted.
+  if (!SetConsoleMode(in_, ENABLE_WINDOW_INPUT)) throw ConsoleClosed{};
+  struct RestoreMode {
+    HANDLE in;
+    DWORD mode;
+    ~RestoreMode() { SetConsoleMode(in, mode); }
+  } restore{in_, mode};
+  return readKeyCode();
+}
+
+int Win32Console::readKeyCode() {
+  for (;;) {
+    if (g_stopped) throw ConsoleClosed{SIGINT};
+    const HANDLE waits[] = {in_, stopEvent_};
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    if (woke == WAIT_OBJECT_0 + 1) continue;
+    if (woke != WAIT_OBJECT_0) throw ConsoleClosed{};
+    INPUT_RECORD record{};
+    DWORD read = 0;
+    if (!ReadConsoleInputA(in_, &record, 1, &read)) throw ConsoleClosed{};
+    if (read == 0) continue;
+    if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
+      readWindow();
+      flush();
+      continue;
+    }
+    if (record.EventType != KEY_EVENT) continue;
+    const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+    // Each press counts once, whatever its repeat count.
+    const auto codes = keyCodesOf(ConsoleKeyEvent{key.bKeyDown != 0, key.wVirtualKeyCode,
+                                                  static_cast<std::uint8_t>(key.uChar.AsciiChar),
+                                                  key.dwControlKeyState});
+    if (!codes) continue;
+    pending_ = codes->pending;
+    return codes->first;
+  }
+}
+
+void Win32Console::handBack() {
+  flush();
+  const CellGrid& grid = device_.grid();
+  int lastRow = -1;
+  int lastColumn = -1;
+  for (int y = 0; y < grid.height(); ++y) {
+    for (int x = 0; x < grid.width(); ++x) {
+      if (isBlank(grid.at(x, y).byte)) continue;
+      lastRow = y;
+      lastColumn = std::max(lastColumn, x);
+    }
+  }
+  // The picture stays; the rest of the window gets the console's own colours.
+  const auto fill = [&](int x, int y, int count) {
+    if (count <= 0) return;
+    DWORD done = 0;
+    const COORD at{static_cast<SHORT>(left_ + x), static_cast<SHORT>(top_ + y)};
+    FillConsoleOutputCharacterA(out_, ' ', static_cast<DWORD>(count), at, &done);
+    FillConsoleOutputAttribute(out_, start_.wAttributes, static_cast<DWORD>(count), at, &done);
+  };
+  for (int y = 0; y <= lastRow; ++y) fill(lastColumn + 1, y, grid.width() - lastColumn - 1);
+  for (int y = lastRow + 1; y < grid.height(); ++y) fill(0, y, grid.width());
+  SetConsoleTextAttribute(out_, start_.wAttributes);
+  if (startCursor_.dwSize != 0)
+    SetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &startCursor_);
+  SetConsoleCursorPosition(out_, COORD{left_, static_cast<SHORT>(top_ + std::max(lastRow, 0))});
+  DWORD written = 0;
+  WriteConsoleA(out_, "\r\n", 2, &written, nullptr);  // a fresh line below the picture
+  SetConsoleCP(startInputCodePage_);
+  SetConsoleOutputCP(startOutputCodePage_);
+}
