@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
+#include <vector>
+
+#include <algorithm>
 
 #include "desk_driver.hpp"
+#include "shift_log.hpp"
 #include "test_name.hpp"
 #include "work_directory.hpp"
 
@@ -70,6 +75,31 @@ TEST_F(Win32ShiftLog, ADepartureAddsItsLineOnTop) {
             "Hans 8.30 10.15 0 voksne \r\nold 1.00 2.00 4 voksne \r\n");
   EXPECT_FALSE(fs::exists("temp.txt"));
   EXPECT_FALSE(d.desk.rooms[0]);
+}
+
+// Two writers at once (threads here; copies of the program alike) take
+// turns on the folder's mutex: every line of both is in the log.
+TEST_F(Win32ShiftLog, TwoWritersAtOnceLoseNoLine) {
+  constexpr int kLines = 40;
+  const auto writer = [](char who) {
+    ShiftLog log;
+    for (int i = 0; i < kLines; ++i) {
+      ASSERT_TRUE(log.add(std::string(1, who) + std::to_string(i) + " 1.00 2.00 0 voksne \r\n"))
+          << log.lastError();
+    }
+  };
+  std::thread a(writer, 'a');
+  std::thread b(writer, 'b');
+  a.join();
+  b.join();
+  const std::string log = WorkDirectory::read("data.txt");
+  for (const char who : {'a', 'b'}) {
+    for (int i = 0; i < kLines; ++i) {
+      EXPECT_NE(log.find(std::string(1, who) + std::to_string(i) + " "), std::string::npos)
+          << who << i;
+    }
+  }
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 * kLines);
 }
 
 struct Fault {
