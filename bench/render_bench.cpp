@@ -3,7 +3,6 @@
 // anchor (ncurses sends 2,664 bytes for the same screen with
 // TERM=xterm-256color). Measured figures, never a pass/fail test.
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <vector>
 
@@ -37,19 +36,13 @@ const Press kPresses[] = {
 };
 
 void report(const char* terminal, TerminalRenderer::Options options) {
-  std::deque<int> codes;
-  std::vector<int> pressOfCode{-1};  // -1: before the first key, the start screen
-  for (int p = 0; p < static_cast<int>(std::size(kPresses)); ++p) {
-    for (const int c : kPresses[p].codes) {
-      codes.push_back(c);
-      pressOfCode.push_back(p);
-    }
-  }
+  std::vector<std::vector<int>> presses;
+  for (const Press& p : kPresses) presses.push_back(p.codes);
   std::map<int, std::pair<int, std::size_t>> sent;  // press: writes, bytes
   PresenterFace face(
-      80, 25, codes,
-      [&](int key, const std::string& bytes) {
-        auto& [writes, total] = sent[pressOfCode[static_cast<std::size_t>(key)]];
+      80, 25, presses,
+      [&](int press, const std::string& bytes) {
+        auto& [writes, total] = sent[press];
         ++writes;
         total += bytes.size();
       },

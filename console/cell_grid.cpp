@@ -7,6 +7,18 @@
 CellGrid::CellGrid(int width, int height, Cell fill)
     : width_(width), height_(height), cells_(static_cast<std::size_t>(width * height), fill) {}
 
+CellGrid::Extent CellGrid::drawnExtent(int columns, int rows) const {
+  Extent extent;
+  for (int y = 0; y < std::min(rows, height_); ++y) {
+    for (int x = 0; x < std::min(columns, width_); ++x) {
+      if (at(x, y).blank()) continue;
+      extent.lastRow = y;
+      extent.lastColumn = std::max(extent.lastColumn, x);
+    }
+  }
+  return extent;
+}
+
 void CellGrid::fill(Cell cell) {
   std::fill(cells_.begin(), cells_.end(), cell);
 }

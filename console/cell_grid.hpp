@@ -13,6 +13,8 @@
 struct Cell {
   std::uint8_t byte = ' ';
   std::uint8_t attribute = 0x07;
+  // A space or a 0 byte: nothing shows but the background.
+  bool blank() const { return byte == ' ' || byte == 0; }
   friend bool operator==(const Cell&, const Cell&) = default;
 };
 
@@ -27,6 +29,14 @@ class CellGrid {
 
   Cell& at(int x, int y) { return cells_[static_cast<std::size_t>(y * width_ + x)]; }
   const Cell& at(int x, int y) const { return cells_[static_cast<std::size_t>(y * width_ + x)]; }
+
+  // The last row and the rightmost column (0-based) holding a cell that is
+  // not blank, within the first `columns` x `rows` cells; -1 when none is.
+  struct Extent {
+    int lastColumn = -1;
+    int lastRow = -1;
+  };
+  Extent drawnExtent(int columns, int rows) const;
 
   void fill(Cell cell);
   // Moves rows top+1..bottom of the columns left..right up by one row and

@@ -27,6 +27,8 @@ class TerminalPresenter {
 
   void resize(int columns, int rows);
   bool tooSmall() const { return columns_ < kMinColumns || rows_ < kMinRows; }
+  int columns() const { return columns_; }
+  int rows() const { return rows_; }
   // New options repaint everything at the next take().
   void setOptions(TerminalRenderer::Options options);
   const TerminalRenderer::Options& options() const { return renderer_.options(); }

@@ -11,10 +11,6 @@ int ansiOf(int color) {
   return ((color & 1) << 2) | (color & 2) | ((color & 4) >> 2);
 }
 
-bool isBlank(std::uint8_t byte) {
-  return byte == ' ' || byte == 0;
-}
-
 void appendNumber(std::string& out, int n) {
   out += std::to_string(n);
 }
@@ -32,7 +28,7 @@ void appendCup(std::string& out, int x, int y) {
 }  // namespace
 
 std::uint32_t TerminalRenderer::keyOf(Cell cell) {
-  if (isBlank(cell.byte)) return ' ' | static_cast<std::uint32_t>(cell.attribute & 0xF0) << 8;
+  if (cell.blank()) return ' ' | static_cast<std::uint32_t>(cell.attribute & 0xF0) << 8;
   return cell.byte | static_cast<std::uint32_t>(cell.attribute) << 8;
 }
 
@@ -64,7 +60,7 @@ void TerminalRenderer::setAttribute(Cell cell, std::string& out) {
   if (sgr_ == attribute) return;
   const bool fgChanges = sgr_ < 0 || ((sgr_ & 0x0F) != (attribute & 0x0F));
   const bool bgChanges = sgr_ < 0 || ((sgr_ & 0xF0) != (attribute & 0xF0));
-  if (!bgChanges && isBlank(cell.byte)) return;  // a blank shows no text colour
+  if (!bgChanges && cell.blank()) return;  // a blank shows no text colour
   out += "\x1b[";
   if (fgChanges) {
     const int fg = attribute & 0x0F;
@@ -98,8 +94,8 @@ void TerminalRenderer::moveCursor(const CellGrid& grid, int x, int y, std::strin
     bool cheap = gap <= 3;
     for (int i = termX_; cheap && i < x; ++i) {
       const Cell c = grid.at(i, y);
-      cheap = c.byte < 0x80 && (c.attribute == sgr_ || (isBlank(c.byte) && sgr_ >= 0 &&
-                                                        (c.attribute & 0xF0) == (sgr_ & 0xF0)));
+      cheap = c.byte < 0x80 && (c.attribute == sgr_ ||
+                                (c.blank() && sgr_ >= 0 && (c.attribute & 0xF0) == (sgr_ & 0xF0)));
     }
     if (cheap) {
       while (termX_ < x) writeCell(grid.at(termX_, y), out);
@@ -166,15 +162,7 @@ void TerminalRenderer::restore(const CellGrid& grid, std::string& out, int curso
   }
   out += "\x1b[?25h";
   if (!painted_) return;
-  int lastRow = -1;
-  int lastColumn = -1;
-  for (int y = 0; y < std::min(grid.height(), rows_); ++y) {
-    for (int x = 0; x < std::min(grid.width(), columns_); ++x) {
-      if (isBlank(grid.at(x, y).byte)) continue;
-      lastRow = y;
-      lastColumn = std::max(lastColumn, x);
-    }
-  }
+  const auto [lastColumn, lastRow] = grid.drawnExtent(columns_, rows_);
   // The picture was drawn on an erase in its background colour, which
   // covered the whole terminal: give the rest back in the default colours
   // (SGR 0 above), so the shell does not print on blue.

@@ -170,11 +170,17 @@ void TerminalSession::queryTerminal() {
       break;  // the first key read will find out again
     }
   }
-  takeReplies();
+  applyReplies();  // also when nothing answered
 }
 
 void TerminalSession::takeReplies() {
-  for (const std::string& reply : decoder_.takeReplies()) replies_.take(reply);
+  const std::vector<std::string> replies = decoder_.takeReplies();
+  if (replies.empty()) return;
+  for (const std::string& reply : replies) replies_.take(reply);
+  applyReplies();
+}
+
+void TerminalSession::applyReplies() {
   TerminalRenderer::Options options = presenter_.options();
   const bool erases = replies_.erasesInBackground(termName());
   if (options.eraseUsesBackground != erases) {
@@ -201,12 +207,13 @@ void TerminalSession::takeOver() {
   // From the background this stops the program (SIGTTOU) until it is
   // brought to the foreground again.
   tcsetattr(fd_, TCSANOW, &raw_);
-  int columns = 0;
-  int rows = 0;
-  if (!terminalSize(fd_, columns, rows)) {
-    columns = presenter_.tooSmall() ? 0 : kMinColumns;
-    rows = presenter_.tooSmall() ? 0 : kMinRows;
-  }
+  readSize();
+}
+
+void TerminalSession::readSize() {
+  int columns = presenter_.columns();
+  int rows = presenter_.rows();
+  terminalSize(fd_, columns, rows);  // on failure: the size it had
   presenter_.resize(columns, rows);  // whatever it shows now is repainted
 }
 
@@ -254,9 +261,7 @@ void TerminalSession::actOnSignals() {
   }
   if (g_resized != 0) {
     g_resized = 0;
-    int columns = 0;
-    int rows = 0;
-    if (terminalSize(fd_, columns, rows)) presenter_.resize(columns, rows);
+    readSize();
   }
 }
 

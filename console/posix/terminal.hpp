@@ -56,6 +56,9 @@ class TerminalSession : public ConsoleFace {
   ScreenState state() const;
   void queryTerminal();
   void takeReplies();
+  void applyReplies();
+  // The terminal's size into the presenter, which repaints at the next flush.
+  void readSize();
   void actOnSignals();
   void takeOver();
   void handBack();

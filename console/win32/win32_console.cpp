@@ -35,10 +35,6 @@ int windowRows(const CONSOLE_SCREEN_BUFFER_INFO& info) {
   return info.srWindow.Bottom - info.srWindow.Top + 1;
 }
 
-bool isBlank(std::uint8_t byte) {
-  return byte == ' ' || byte == 0;
-}
-
 }  // namespace
 
 const char* endingReason(const ConsoleClosed& closed) {
@@ -219,15 +215,7 @@ int Win32Console::readKeyCode() {
 void Win32Console::handBack() {
   flush();
   const CellGrid& grid = device_.grid();
-  int lastRow = -1;
-  int lastColumn = -1;
-  for (int y = 0; y < grid.height(); ++y) {
-    for (int x = 0; x < grid.width(); ++x) {
-      if (isBlank(grid.at(x, y).byte)) continue;
-      lastRow = y;
-      lastColumn = std::max(lastColumn, x);
-    }
-  }
+  const auto [lastColumn, lastRow] = grid.drawnExtent(grid.width(), grid.height());
   // The picture stays; the rest of the window gets the console's own colours.
   const auto fill = [&](int x, int y, int count) {
     if (count <= 0) return;
