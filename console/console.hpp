@@ -34,4 +34,6 @@ class Clock {
  public:
   // The local time of day.
   static TimeOfDay now();
+  // The local date.
+  static CalendarDate today();
 };

@@ -5,6 +5,7 @@
 // bit 7 bright background.
 // CursorShape: Hidden 0, Solid 1 (block), Normal 2 (underline).
 // TimeOfDay: the local time of day as the clock delivers it.
+// CalendarDate: the local date (year, month 1..12, day 1..31).
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,13 @@ struct TimeOfDay {
   std::uint8_t hour;        // 0..23
   std::uint8_t hundredths;  // 0..99
   std::uint8_t second;      // 0..59
+};
+
+struct CalendarDate {
+  int year;
+  int month;  // 1..12
+  int day;    // 1..31
+  friend bool operator==(const CalendarDate&, const CalendarDate&) = default;
 };
 
 inline constexpr int textColorOf(std::uint8_t attribute) {

@@ -11,6 +11,11 @@ bool isCategory(int category) {
   return category == Adult || category == Child;
 }
 
+HourMinute hourMinuteOf(double clockValue) {
+  const int minutes = minutesOfDay(clockValue);
+  return HourMinute{minutes / 60, minutes % 60};
+}
+
 // The shift open in the room the user names, or nullptr for a free room.
 rum* promptOpenShift(FrontDesk& desk) {
   const int room = desk.promptRoom();
@@ -29,21 +34,49 @@ void technicianArrives(FrontDesk& desk) {
     desk.showErrorBox();
     return;
   }
-  desk.rooms[static_cast<std::size_t>(room - 1)] = std::make_unique<rum>(
-      room, std::move(name), category, desk.queues[category - 1].get(), desk.clock);
+  auto& slot = desk.rooms[static_cast<std::size_t>(room - 1)];
+  slot = std::make_unique<rum>(room, std::move(name), category, desk.queues[category - 1].get(),
+                               desk.clock);
+  desk.lastCalled[static_cast<std::size_t>(room - 1)] = 0;
+  Change opened{ChangeKind::Opened, room, category};
+  opened.time = hourMinuteOf(slot->getStartTime());
+  opened.name = slot->getName();
+  desk.record(opened);
   desk.showRoomState(room, false);
 }
 
 void technicianLeaves(FrontDesk& desk) {
   const int room = desk.promptRoom();
   auto& slot = desk.rooms[static_cast<std::size_t>(room - 1)];
+  if (!slot) {
+    desk.showErrorBox();
+    return;
+  }
+  // The journal hears of the departure before the new log takes the old
+  // one's place, so a run that ends in between finds out at its next start
+  // whether the line got there.
+  const double end = slot->currentTime();
+  const auto begun = [&desk, room, end](long long oldSize) {
+    desk.departing.emplace(room, Departure{hourMinuteOf(end), oldSize});
+    Change leaving{ChangeKind::Leaving, room};
+    leaving.time = desk.departing->second.end;
+    leaving.logSize = oldSize;
+    desk.record(leaving);
+  };
+  const bool logged = desk.shiftLog.add(ShiftLog::lineOf(*slot, end), begun);
+  const bool wasBegun = desk.departing.has_value();
+  desk.departing.reset();
   // Only a shift that is safely in the log is freed; otherwise it stays
   // open (and red) so a later F2 can log it.
-  if (!slot || !desk.shiftLog.add(ShiftLog::lineOf(*slot, slot->currentTime()))) {
+  if (!logged) {
+    if (wasBegun) desk.record(Change{ChangeKind::Stays, room});
     desk.showErrorBox();
     return;
   }
   slot.reset();
+  desk.lastCalled[static_cast<std::size_t>(room - 1)] = 0;
+  if (desk.newestCallRoom == room) desk.newestCallRoom = 0;
+  desk.record(Change{ChangeKind::Left, room});
   desk.showRoomState(room, true);
 }
 
@@ -54,6 +87,9 @@ void patientGetsNumber(FrontDesk& desk) {
     return;
   }
   const int number = desk.queues[category - 1]->enqueue();
+  Change issued{ChangeKind::Issued, 0, category};
+  issued.number = number;
+  desk.record(issued);
   Console::setTextColor(Yellow);
   MainScreen::printAt(39, 9, "Tildelt nummer: ");
   Console::setTextColor(LightMagenta);
@@ -68,6 +104,12 @@ void patientCalled(FrontDesk& desk) {
     return;
   }
   const std::int32_t number = shift->callNext();
+  const int room = shift->getRoom();
+  desk.lastCalled[static_cast<std::size_t>(room - 1)] = number;
+  desk.newestCallRoom = room;
+  Change called{ChangeKind::Called, room, shift->getCategory()};
+  called.number = number;
+  desk.record(called);
   showCalledPatient(number, shift->getCategory());
   desk.showWaitingCounts(desk.queues[0]->length(), desk.queues[1]->length());
 }

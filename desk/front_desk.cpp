@@ -1,5 +1,6 @@
 #include "front_desk.hpp"
 
+#include "append_file.hpp"
 #include "commands.hpp"
 #include "console.hpp"
 
@@ -11,17 +12,97 @@ using Command = void (*)(FrontDesk&);
 constexpr Command kCommands[] = {technicianArrives, technicianLeaves, patientGetsNumber,
                                  patientCalled, roomStatus};
 
+double clockValueOf(HourMinute t) {
+  return clockValueOf(
+      TimeOfDay{static_cast<std::uint8_t>(t.minute), static_cast<std::uint8_t>(t.hour), 0, 0});
+}
+
 }  // namespace
 
-FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files)
+FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files, Journal* dayJournal)
     : clock(std::move(deskClock)),
       queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()},
-      shiftLog(files) {}
+      shiftLog(files),
+      journal(dayJournal),
+      files_(files) {}
+
+void FrontDesk::resume(const DayState& state) {
+  for (std::size_t c = 0; c < 2; ++c) {
+    queues[c]->restore(state.series[c].counter, state.series[c].waiting);
+  }
+  std::string log;
+  bool logRead = false;
+  for (int room = 1; room <= kRooms; ++room) {
+    const auto& shift = state.rooms[static_cast<std::size_t>(room - 1)];
+    if (!shift) continue;
+    auto open = std::make_unique<rum>(room, shift->name, shift->category,
+                                      queues[static_cast<std::size_t>(shift->category - 1)].get(),
+                                      clock, clockValueOf(shift->start), shift->samples);
+    if (shift->leaving) {
+      // The run ended inside F2: its line is either on top of the log,
+      // which then grew by it at least, or not there at all.
+      std::string error;
+      if (!logRead)
+        logRead = readWholeFile(files_, ShiftLog::kFileName, log, error) == ReadOutcome::Read;
+      const std::string line = ShiftLog::lineOf(*open, clockValueOf(shift->leaving->end));
+      if (log.size() >= static_cast<std::size_t>(shift->leaving->logSize) + line.size() &&
+          log.compare(0, line.size(), line) == 0) {
+        continue;
+      }
+    }
+    rooms[static_cast<std::size_t>(room - 1)] = std::move(open);
+    lastCalled[static_cast<std::size_t>(room - 1)] = shift->lastCalled;
+  }
+  newestCallRoom = state.newestCallRoom;
+  if (newestCallRoom >= 1 && !rooms[static_cast<std::size_t>(newestCallRoom - 1)]) {
+    newestCallRoom = 0;
+  }
+  const int waiting = queues[0]->length() + queues[1]->length();
+  int occupied = 0;
+  for (const auto& room : rooms) occupied += room ? 1 : 0;
+  notices.push_back("Genoptaget: " + std::to_string(waiting) + " ventende, " +
+                    std::to_string(occupied) + " rum optaget");
+}
+
+DayState FrontDesk::dayState() const {
+  DayState state;
+  for (std::size_t c = 0; c < 2; ++c) {
+    state.series[c] = SeriesState{queues[c]->counter(), queues[c]->length()};
+  }
+  for (std::size_t r = 0; r < rooms.size(); ++r) {
+    if (!rooms[r]) continue;
+    const int minutes = minutesOfDay(rooms[r]->getStartTime());
+    state.rooms[r] = ShiftState{
+        rooms[r]->getCategory(), rooms[r]->getName(), HourMinute{minutes / 60, minutes % 60},
+        rooms[r]->getSamples(),  lastCalled[r],       std::nullopt};
+  }
+  if (departing && state.rooms[static_cast<std::size_t>(departing->first - 1)]) {
+    state.rooms[static_cast<std::size_t>(departing->first - 1)]->leaving = departing->second;
+  }
+  state.newestCallRoom = newestCallRoom;
+  return state;
+}
+
+void FrontDesk::record(const Change& change) {
+  if (!journal) return;
+  journal->record(change, [this] { return dayState(); });
+  if (warningShown_ != !journal->writable()) {
+    warningShown_ = !journal->writable();
+    showJournalWarning(warningShown_);
+  }
+}
 
 void FrontDesk::run() {
   drawScreen();
-  for (int room = 1; room <= kRooms; ++room) showRoomState(room, true);
+  for (int room = 1; room <= kRooms; ++room) showRoomState(room, !rooms[room - 1]);
   showWaitingCounts(queues[0]->length(), queues[1]->length());
+  for (std::size_t i = 0; i < notices.size() && i < 7; ++i) {
+    showPanelLine(kPanelTop + 1 + 2 * static_cast<int>(i), notices[i]);
+  }
+  if (journal && !journal->writable()) {
+    warningShown_ = true;
+    showJournalWarning(true);
+  }
   for (;;) {
     Console::setCursorShape(CursorShape::Hidden);
     int code = Console::readKey();
@@ -34,6 +115,9 @@ void FrontDesk::run() {
         kCommands[item - 1](*this);
       }
     }
-    if (code == kEscape) return;
+    if (code == kEscape) {
+      if (journal) journal->closeDay();
+      return;
+    }
   }
 }

@@ -6,6 +6,11 @@ nummerserie::~nummerserie() {
   while (head_) head_ = std::move(head_->next);
 }
 
+void nummerserie::restore(std::int32_t counter, std::int32_t waiting) {
+  counter_ = counter - waiting;
+  for (std::int32_t i = 0; i < waiting; ++i) enqueue();
+}
+
 std::int32_t nummerserie::enqueue() {
   ++counter_;
   auto entry = std::make_unique<patient>(counter_);

@@ -24,6 +24,10 @@ class nummerserie {
   nummerserie(const nummerserie&) = delete;
   nummerserie& operator=(const nummerserie&) = delete;
 
+  // A series that has issued `counter` numbers of which the last `waiting`
+  // still wait (0 <= waiting <= counter); only on a series that has issued
+  // nothing yet.
+  void restore(std::int32_t counter, std::int32_t waiting);
   std::int32_t enqueue();
   std::int32_t dequeue();
   std::int32_t length() const { return length_; }

@@ -16,6 +16,9 @@
 class rum {
  public:
   rum(int room, std::string name, int category, nummerserie* queue, DeskClock clock);
+  // A shift taken up again as a journal kept it: its own start and samples.
+  rum(int room, std::string name, int category, nummerserie* queue, DeskClock clock,
+      double startTime, std::int32_t samples);
 
   // One more patient called into the room: the oldest number of the series.
   std::int32_t callNext();

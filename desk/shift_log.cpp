@@ -24,21 +24,25 @@ void ShiftLog::appendCopied(std::string& out, std::string_view old) {
   }
 }
 
-bool ShiftLog::add(const std::string& line) {
+bool ShiftLog::add(const std::string& line,
+                   const std::function<void(long long oldSize)>& beforeCommit) {
   FileReplacement file(files_);
   bool ok = file.begin(kFileName, kScratchName) && file.write(line);
   char buffer[1 << 16];
   std::string copied;
+  long long oldSize = 0;
   while (ok) {
     const auto n = file.readOld(buffer, sizeof buffer);
     if (n <= 0) {
       ok = n == 0;
       break;
     }
+    oldSize += n;
     copied.clear();
     appendCopied(copied, std::string_view(buffer, static_cast<std::size_t>(n)));
     ok = file.write(copied);
   }
+  if (ok && beforeCommit) beforeCommit(oldSize);
   ok = ok && file.commit();
   error_ = file.error();
   return ok;

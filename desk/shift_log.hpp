@@ -7,10 +7,13 @@
 // add() puts a line at the top by building the whole new log in "temp.txt"
 // and putting it in place of "data.txt" in one atomic step. Old lines are
 // copied byte for byte, except that a CR is dropped and every LF is written
-// as CR LF. On any failure it returns false and "data.txt" is exactly as it
-// was, with no "temp.txt" left behind.
+// as CR LF. `beforeCommit`, when given, runs once the whole new log is
+// built and before it takes the old one's place, with the size of the old
+// log in bytes. On any failure it returns false and "data.txt" is exactly
+// as it was, with no "temp.txt" left behind.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,7 +28,8 @@ class ShiftLog {
 
   explicit ShiftLog(FileSystem& files = FileSystem::real()) : files_(files) {}
 
-  bool add(const std::string& line);
+  bool add(const std::string& line,
+           const std::function<void(long long oldSize)>& beforeCommit = {});
   const std::string& lastError() const { return error_; }
 
   // The line of a finished shift that ended at `end` (a ClockValue).

@@ -8,6 +8,8 @@
 namespace {
 
 constexpr const char* kTitle = "Morvalis anno 2000";
+constexpr const char* kJournalWarning =
+    "Advarsel: journal kan ikke skrives - intet gemmes ved nedbrud";
 
 std::string frameRow(char left, char fill, char right,
                      std::initializer_list<std::pair<int, char>> at) {
@@ -128,4 +130,21 @@ void MainScreen::showErrorBox() {
   Console::readKey();
   Console::setBackground(Blue);
   clearPanel();
+}
+
+void MainScreen::showPanelLine(int row, const std::string& text) {
+  Console::setTextColor(Yellow);
+  Console::moveTo(kPanelLeft, row);
+  const auto width = static_cast<std::size_t>(kPanelRight - kPanelLeft + 1);
+  for (const char c : text.substr(0, width)) Console::print("%c", c);
+}
+
+void MainScreen::showJournalWarning(bool on) {
+  Console::setTextColor(on ? Yellow : LightRed);
+  printAt(2, 23, std::string(78, ' ').c_str());
+  if (on) {
+    printAt(10, 23, kJournalWarning);
+  } else {
+    printAt(24, 23, kTitle);
+  }
 }

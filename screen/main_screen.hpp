@@ -3,10 +3,10 @@
 // Positions are 1-based (column, row). The frame, titles, labels and menu
 // are drawn once by drawScreen; afterwards only the menu marker (columns 2-3
 // of the menu rows), the room indicators (two cells of row 4 per room), the
-// waiting field (columns 73-79 of row 4) and the dialog panel (columns 39-79
-// of rows 6-19) change. Each operation sets the colours it needs before it
-// writes and leaves them set. Menu items are 1..5 (F1..F5), rooms 1..5;
-// arguments outside those ranges are ignored.
+// waiting field (columns 73-79 of row 4), the dialog panel (columns 39-79
+// of rows 6-19) and, for the journal's warning, row 23 change. Each operation sets the colours it
+// needs before it writes and leaves them set. Menu items are 1..5 (F1..F5), rooms 1..5; arguments
+// outside those ranges are ignored.
 #pragma once
 
 #include <array>
@@ -38,6 +38,12 @@ class MainScreen {
   void clearPanel();
   // The error box in the panel; waits for one key code, then blanks the panel.
   void showErrorBox();
+  // A line of text in yellow at column 39 of `row` of the panel, cut at
+  // column 79; it stays until the next command blanks the panel.
+  void showPanelLine(int row, const std::string& text);
+  // Row 23 of the frame: the warning that the day's journal cannot be
+  // written (yellow), or, when `on` is false, the title again.
+  void showJournalWarning(bool on);
 
   // The keyboard prompts of the dialog panel. Prompt texts are yellow from
   // column 39, answers light magenta from column 49; while a prompt waits the

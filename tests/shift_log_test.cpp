@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "desk_driver.hpp"
+#include "failing_files.hpp"
 #include "work_directory.hpp"
 
 namespace {
@@ -134,88 +135,6 @@ TEST_F(ShiftLogTest, ASymbolicLinkStaysALinkAndItsTargetIsUpdated) {
   EXPECT_TRUE(fs::is_symlink("data.txt"));
 }
 
-// A file system that fails one chosen call, as a full or broken disk would.
-class FailingFiles : public FileSystem {
- public:
-  enum class Call { Write, Fsync, Close, Rename, Read };
-  FailingFiles(Call call, int error, int after = 0) : call_(call), error_(error), after_(after) {}
-
-  ssize_t write(int fd, const void* b, size_t n) override {
-    return fails(Call::Write) ? -1 : FileSystem::write(fd, b, n);
-  }
-  int fsync(int fd) override { return fails(Call::Fsync) ? -1 : FileSystem::fsync(fd); }
-  int close(int fd) override {
-    // The descriptor is gone even when close reports an error.
-    if (fails(Call::Close)) {
-      FileSystem::close(fd);
-      return -1;
-    }
-    return FileSystem::close(fd);
-  }
-  int rename(const char* a, const char* b) override {
-    return fails(Call::Rename) ? -1 : FileSystem::rename(a, b);
-  }
-  ssize_t read(int fd, void* b, size_t n) override {
-    return fails(Call::Read) ? -1 : FileSystem::read(fd, b, n);
-  }
-
- private:
-  // Fails the chosen call once, after `after` successful ones.
-  bool fails(Call call) {
-    if (call != call_ || done_ || after_-- > 0) return false;
-    done_ = true;
-    errno = error_;
-    return true;
-  }
-  bool done_ = false;
-  Call call_;
-  int error_;
-  int after_;
-};
-
-struct Fault {
-  const char* what;
-  FailingFiles::Call call;
-  int error;
-  int after;  // calls of that kind that still succeed first
-};
-
-void PrintTo(const Fault& fault, std::ostream* out) {
-  *out << fault.what;
-}
-
-class ShiftLogFaults : public ShiftLogTest, public testing::WithParamInterface<Fault> {};
-
-TEST_P(ShiftLogFaults, LeaveTheLogAsItWasAndTheShiftOpen) {
-  // An old log larger than one write, so a later write can fail too.
-  std::string old;
-  for (int i = 0; i < 5000; ++i) old += "line " + std::to_string(i) + " 1.00 2.00 0 voksne \r\n";
-  WorkDirectory::write("data.txt", old);
-  FailingFiles files(GetParam().call, GetParam().error, GetParam().after);
-  DeskDriver d(files);
-  d.times({at(8, 0)});
-  d.arrive(2, 'v', "Kim");
-  d.key(2).press({'2', 'x'});  // 'x' closes the error box
-  d.run();
-  EXPECT_EQ(log(), old) << GetParam().what;
-  EXPECT_FALSE(fs::exists("temp.txt"));
-  ASSERT_TRUE(d.desk.rooms[1]) << "the shift stays open";
-  EXPECT_EQ(d.desk.rooms[1]->getName(), "Kim");
-  EXPECT_EQ(d.color(22, 4), LightRed);
-  EXPECT_TRUE(d.panelBlank()) << "the error box ran and cleared the panel";
-  EXPECT_FALSE(d.desk.shiftLog.lastError().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Injected, ShiftLogFaults,
-    testing::Values(Fault{"disk full at the first write", FailingFiles::Call::Write, ENOSPC, 0},
-                    Fault{"disk full in the copy", FailingFiles::Call::Write, ENOSPC, 1},
-                    Fault{"read error in the old log", FailingFiles::Call::Read, EIO, 1},
-                    Fault{"fsync of the new log fails", FailingFiles::Call::Fsync, EIO, 0},
-                    Fault{"close of the new log fails", FailingFiles::Call::Close, EIO, 0},
-                    Fault{"rename fails", FailingFiles::Call::Rename, EXDEV, 0}),
-    [](const testing::TestParamInfo<Fault>& param) { return testNameOf(param.param.what); });
-
 TEST_F(ShiftLogTest, ALogThatCannotBeReadIsLeftAloneAndTheShiftStaysOpen) {
   fs::create_directory("data.txt");
   DeskDriver d;
@@ -229,7 +148,7 @@ TEST_F(ShiftLogTest, ALogThatCannotBeReadIsLeftAloneAndTheShiftStaysOpen) {
 }
 
 TEST_F(ShiftLogTest, AFailedShiftCanBeLoggedByALaterDeparture) {
-  FailingFiles files(FailingFiles::Call::Rename, EIO, 0);
+  FailingFiles files(FailingFiles::Call::Replace);
   DeskDriver d(files);
   d.times({at(8, 0), at(9, 0), at(9, 5)});
   d.arrive(1, 'v', "Bo");

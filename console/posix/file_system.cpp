@@ -1,49 +1,169 @@
+// The file calls on POSIX.
 #include "file_system.hpp"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
-int FileSystem::open(const char* path, int flags, mode_t mode) {
-  return ::open(path, flags, mode);
-}
-ssize_t FileSystem::read(int fd, void* buffer, size_t size) {
-  return ::read(fd, buffer, size);
-}
-ssize_t FileSystem::write(int fd, const void* buffer, size_t size) {
-  return ::write(fd, buffer, size);
-}
-int FileSystem::fsync(int fd) {
-  return ::fsync(fd);
-}
-int FileSystem::close(int fd) {
-  return ::close(fd);
-}
-int FileSystem::rename(const char* from, const char* to) {
-  return ::rename(from, to);
-}
-int FileSystem::unlink(const char* path) {
-  return ::unlink(path);
-}
-int FileSystem::fstat(int fd, struct stat* info) {
-  return ::fstat(fd, info);
-}
-int FileSystem::lstat(const char* path, struct stat* info) {
-  return ::lstat(path, info);
-}
-int FileSystem::fchmod(int fd, mode_t mode) {
-  return ::fchmod(fd, mode);
-}
-int FileSystem::flock(int fd, int operation) {
-  return ::flock(fd, operation);
+namespace {
+
+int toFd(FileSystem::Handle h) {
+  return static_cast<int>(h);
 }
 
-std::string FileSystem::realpath(const char* path) {
+// Regular files only: a FIFO or device named data.txt would block or
+// misbehave, and a folder is no file at all.
+FileSystem::Handle regularOrNothing(int fd) {
+  if (fd < 0) return FileSystem::kNoFile;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return FileSystem::kNoFile;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return FileSystem::kNoFile;
+  }
+  return fd;
+}
+
+}  // namespace
+
+std::string FileSystem::contentPath(const std::string& path) {
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0) return errno == ENOENT ? path : std::string();
+  if (!S_ISLNK(link.st_mode)) return path;
   char resolved[PATH_MAX];
-  return ::realpath(path, resolved) ? std::string(resolved) : std::string();
+  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+FileSystem::Handle FileSystem::openRead(const std::string& path) {
+  // O_NONBLOCK: opening a FIFO for reading would wait for a writer.
+  return regularOrNothing(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+}
+
+FileSystem::Handle FileSystem::createNew(const std::string& path, Handle like) {
+  mode_t mode = 0;
+  struct stat info {};
+  if (like != kNoFile) {
+    if (::fstat(toFd(like), &info) != 0) return kNoFile;
+    mode = info.st_mode & 07777;
+  }
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return kNoFile;
+  if (like != kNoFile && ::fchmod(fd, mode) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    ::unlink(path.c_str());
+    errno = saved;
+    return kNoFile;
+  }
+  return fd;
+}
+
+FileSystem::Handle FileSystem::openAppend(const std::string& path) {
+  return regularOrNothing(::open(
+      path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666));
+}
+
+long long FileSystem::read(Handle file, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(toFd(file), buffer, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+long long FileSystem::write(Handle file, const char* bytes, std::size_t size) {
+  for (;;) {
+    const ssize_t n = ::write(toFd(file), bytes, size);
+    if (n > 0) return n;
+    if (n == 0) {
+      errno = EIO;
+      return -1;
+    }
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool FileSystem::flushToDisk(Handle file) {
+  return ::fsync(toFd(file)) == 0;
+}
+
+bool FileSystem::flushDataToDisk(Handle file) {
+  return ::fdatasync(toFd(file)) == 0;
+}
+
+bool FileSystem::close(Handle file) {
+  return ::close(toFd(file)) == 0;
+}
+
+bool FileSystem::replace(const std::string& from, const std::string& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FileSystem::flushFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return ok;
+}
+
+bool FileSystem::remove(const std::string& path) {
+  return ::unlink(path.c_str()) == 0;
+}
+
+FileSystem::Handle FileSystem::lockFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return kNoFile;
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      const int saved = errno;
+      ::close(fd);
+      errno = saved;
+      return kNoFile;
+    }
+  }
+  return fd;
+}
+
+FileSystem::Handle FileSystem::tryLock(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
+  // A lock file that exists in a folder this user cannot write still locks.
+  if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+  }
+  if (fd < 0) return kNoFile;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return kNoFile;
+  }
+  return fd;
+}
+
+std::string FileSystem::reason() const {
+  return std::strerror(errno);
+}
+
+bool FileSystem::wasMissing() const {
+  return errno == ENOENT;
+}
+
+bool FileSystem::wasBusy() const {
+  return errno == EWOULDBLOCK;
 }
 
 FileSystem& FileSystem::real() {

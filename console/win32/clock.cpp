@@ -10,3 +10,9 @@ TimeOfDay Clock::now() {
                    static_cast<std::uint8_t>(t.wMilliseconds / 10),
                    static_cast<std::uint8_t>(t.wSecond > 59 ? 59 : t.wSecond)};
 }
+
+CalendarDate Clock::today() {
+  SYSTEMTIME t{};
+  GetLocalTime(&t);
+  return CalendarDate{t.wYear, t.wMonth, t.wDay};
+}

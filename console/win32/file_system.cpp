@@ -1,38 +1,143 @@
+// The file calls on Windows.
 #include "file_system.hpp"
 
-HANDLE FileSystem::createFile(const char* path, DWORD access, DWORD share, DWORD disposition) {
-  return CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+HANDLE toHandle(FileSystem::Handle h) {
+  return reinterpret_cast<HANDLE>(h);
+}
+FileSystem::Handle fromHandle(HANDLE h) {
+  return h == INVALID_HANDLE_VALUE ? FileSystem::kNoFile : reinterpret_cast<FileSystem::Handle>(h);
 }
 
-BOOL FileSystem::readFile(HANDLE file, void* buffer, DWORD size, DWORD* read) {
-  return ReadFile(file, buffer, size, read, nullptr);
+// Readers and writers of the journal and the log never stand in each
+// other's way, and a file open here can still be replaced or removed.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The lock file that stands for the folder; its byte 0 is the lock of the
+// one desk of the folder (tryLock), byte 1 the turn to replace files.
+constexpr const char* kFolderLockName = "morvalis.lock";
+
+HANDLE openLockFile(const std::string& path) {
+  return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-BOOL FileSystem::writeFile(HANDLE file, const void* buffer, DWORD size, DWORD* written) {
-  return WriteFile(file, buffer, size, written, nullptr);
+FileSystem::Handle lockByte(HANDLE file, DWORD byte, DWORD flags) {
+  if (file == INVALID_HANDLE_VALUE) return FileSystem::kNoFile;
+  OVERLAPPED at{};
+  at.Offset = byte;
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | flags, 0, 1, 0, &at)) {
+    const DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return FileSystem::kNoFile;
+  }
+  return fromHandle(file);  // closing the handle releases the lock
 }
 
-BOOL FileSystem::flushFileBuffers(HANDLE file) {
-  return FlushFileBuffers(file);
+}  // namespace
+
+std::string FileSystem::contentPath(const std::string& path) {
+  // Asked for its length first: no MAX_PATH limit.
+  const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return {};
+  std::vector<char> buffer(size);
+  const DWORD n = GetFullPathNameA(path.c_str(), size, buffer.data(), nullptr);
+  if (n == 0 || n >= size) return {};
+  return std::string(buffer.data(), n);
 }
 
-BOOL FileSystem::closeHandle(HANDLE handle) {
-  return CloseHandle(handle);
+FileSystem::Handle FileSystem::openRead(const std::string& path) {
+  return fromHandle(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-BOOL FileSystem::moveFileEx(const char* from, const char* to, DWORD flags) {
-  return MoveFileExA(from, to, flags);
+FileSystem::Handle FileSystem::createNew(const std::string& path, Handle) {
+  return fromHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-BOOL FileSystem::deleteFile(const char* path) {
-  return DeleteFileA(path);
+FileSystem::Handle FileSystem::openAppend(const std::string& path) {
+  return fromHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareAll, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-std::string FileSystem::fullPath(const char* path) {
-  char buffer[MAX_PATH];
-  const DWORD n = GetFullPathNameA(path, sizeof buffer, buffer, nullptr);
-  if (n == 0 || n >= sizeof buffer) return {};
-  return std::string(buffer, n);
+long long FileSystem::read(Handle file, char* buffer, std::size_t size) {
+  DWORD read = 0;
+  const auto n = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+  if (!ReadFile(toHandle(file), buffer, n, &read, nullptr)) return -1;
+  return read;
+}
+
+long long FileSystem::write(Handle file, const char* bytes, std::size_t size) {
+  DWORD written = 0;
+  const auto n = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
+  if (!WriteFile(toHandle(file), bytes, n, &written, nullptr)) return -1;
+  if (written == 0) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return -1;
+  }
+  return written;
+}
+
+bool FileSystem::flushToDisk(Handle file) {
+  return FlushFileBuffers(toHandle(file));
+}
+
+bool FileSystem::flushDataToDisk(Handle file) {
+  return FlushFileBuffers(toHandle(file));
+}
+
+bool FileSystem::close(Handle file) {
+  return CloseHandle(toHandle(file));
+}
+
+bool FileSystem::replace(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool FileSystem::flushFolder(const std::string&) {
+  return true;  // MOVEFILE_WRITE_THROUGH already waited for the folder
+}
+
+bool FileSystem::remove(const std::string& path) {
+  return DeleteFileA(path.c_str());
+}
+
+FileSystem::Handle FileSystem::lockFolder(const std::string& folder) {
+  return lockByte(openLockFile(folder + "\\" + kFolderLockName), 1, 0);
+}
+
+FileSystem::Handle FileSystem::tryLock(const std::string& path) {
+  return lockByte(openLockFile(path), 0, LOCKFILE_FAIL_IMMEDIATELY);
+}
+
+std::string FileSystem::reason() const {
+  const DWORD code = GetLastError();
+  char text[256] = {};
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, 0, text, sizeof text, nullptr);
+  std::string reason(text, n);
+  while (!reason.empty() &&
+         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
+    reason.pop_back();
+  }
+  SetLastError(code);
+  return reason.empty() ? "error " + std::to_string(code) : reason;
+}
+
+bool FileSystem::wasMissing() const {
+  const DWORD code = GetLastError();
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+bool FileSystem::wasBusy() const {
+  return GetLastError() == ERROR_LOCK_VIOLATION;
 }
 
 FileSystem& FileSystem::real() {

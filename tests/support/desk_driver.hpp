@@ -20,8 +20,8 @@ inline std::vector<int> F(int n) {
 
 class DeskDriver {
  public:
-  explicit DeskDriver(FileSystem& files = FileSystem::real())
-      : desk([this] { return nextTime(); }, files) {}
+  explicit DeskDriver(FileSystem& files = FileSystem::real(), Journal* journal = nullptr)
+      : desk([this] { return nextTime(); }, files, journal) {}
 
   DeskDriver& times(std::initializer_list<TimeOfDay> t) {
     times_.insert(times_.end(), t);
@@ -47,6 +47,13 @@ class DeskDriver {
   void run() {
     con.addKeys({keys::kEscape});
     desk.run();
+  }
+  // Runs the keys given and then ends as a killed program would: no ESC.
+  void runAndCrash() {
+    try {
+      desk.run();
+    } catch (const ConsoleClosed&) {
+    }
   }
 
   // Columns from..to (1-based, inclusive) of a row, as glyphs.

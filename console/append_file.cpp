@@ -1,0 +1,56 @@
+#include "append_file.hpp"
+
+bool AppendFile::fail(const std::string& what) {
+  error_ = what + " " + path_ + ": " + files_.reason();
+  return false;
+}
+
+bool AppendFile::open(const std::string& path) {
+  close();
+  path_ = path;
+  file_ = files_.openAppend(path);
+  return file_ != FileSystem::kNoFile || fail("cannot open");
+}
+
+bool AppendFile::append(std::string_view bytes) {
+  if (file_ == FileSystem::kNoFile) {
+    error_ = "not open: " + path_;
+    return false;
+  }
+  while (!bytes.empty()) {
+    const long long n = files_.write(file_, bytes.data(), bytes.size());
+    if (n <= 0) return fail("cannot write");
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return files_.flushDataToDisk(file_) || fail("cannot flush to disk");
+}
+
+void AppendFile::close() {
+  if (file_ == FileSystem::kNoFile) return;
+  files_.close(file_);
+  file_ = FileSystem::kNoFile;
+}
+
+ReadOutcome readWholeFile(FileSystem& files, const std::string& path, std::string& content,
+                          std::string& error) {
+  content.clear();
+  const auto file = files.openRead(path);
+  if (file == FileSystem::kNoFile) {
+    if (files.wasMissing()) return ReadOutcome::Missing;
+    error = "cannot read " + path + ": " + files.reason();
+    return ReadOutcome::Failed;
+  }
+  char buffer[1 << 16];
+  for (;;) {
+    const long long n = files.read(file, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      error = "cannot read " + path + ": " + files.reason();
+      files.close(file);
+      return ReadOutcome::Failed;
+    }
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  files.close(file);
+  return ReadOutcome::Read;
+}

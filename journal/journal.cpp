@@ -1,0 +1,107 @@
+#include "journal.hpp"
+
+#include "file_replacement.hpp"
+
+Journal::Journal(FileSystem& files, Today today)
+    : files_(files), today_(std::move(today)), file_(files) {}
+
+std::string Journal::keepAside(const std::string& stem, std::string& notice) {
+  // A name no earlier file has: stem.txt, stem-2.txt, ...
+  std::string name;
+  for (int n = 1; n < 1000; ++n) {
+    name = stem;
+    if (n > 1) name.append("-").append(std::to_string(n));
+    name.append(".txt");
+    const auto probe = files_.openRead(name);
+    if (probe != FileSystem::kNoFile) {
+      files_.close(probe);
+    } else if (files_.wasMissing()) {
+      break;
+    }
+  }
+  if (!files_.replace(kFileName, name)) {
+    notice = "kan ikke gemmes: " + files_.reason();
+    return {};
+  }
+  files_.flushFolder(".");
+  notice = "gemt som " + name;
+  return name;
+}
+
+bool Journal::takeLock() {
+  lock_ = std::make_unique<FileLock>(kLockName, files_);
+  return lock_->state() != FileLock::State::Busy;
+}
+
+Journal::Start Journal::open() {
+  Start start;
+  std::string text, error;
+  const ReadOutcome read = readWholeFile(files_, kFileName, text, error);
+  if (read == ReadOutcome::Failed) {
+    error_ = error;
+    start.notices.push_back("Journal kan ikke laeses");
+    return start;
+  }
+  if (text.empty()) return start;
+
+  const Replay replay = replayJournal(text);
+  const std::string today = dateText(today_());
+  std::string aside;
+  if (replay.goodLines > 0 && replay.day < today) {
+    // Left from an earlier day (switched off without ESC): a new day begins.
+    start.notices.push_back("Journal fra " + replay.day + " lagt til side:");
+    keepAside("journal-" + replay.day, aside);
+    const int open = replay.state.roomsOpen();
+    if (open > 0) aside += ", " + std::to_string(open) + (open == 1 ? " vagt" : " vagter");
+    start.notices.push_back(aside);
+    return start;
+  }
+  if (replay.damage == Replay::Damage::Middle) {
+    start.notices.push_back("Journal skadet efter linje " + std::to_string(replay.goodLines) + ",");
+    keepAside("journal-" + today + "-skadet", aside);
+    start.notices.push_back(aside);
+  }
+  start.resumed = replay.goodLines > 0;
+  start.state = replay.state;
+  if (start.resumed) nextSeq_ = replay.lastSeq + 1;
+  return start;
+}
+
+bool Journal::rewrite(const DayState& state) {
+  file_.close();
+  FileReplacement replacement(files_);
+  const std::string lines = snapshotLines(nextSeq_, today_(), state);
+  writable_ = replacement.begin(kFileName, kScratchName) && replacement.write(lines) &&
+              replacement.commit();
+  if (!writable_) {
+    error_ = replacement.error();
+    return false;
+  }
+  for (const char c : lines) nextSeq_ += c == '\n' ? 1 : 0;
+  writable_ = file_.open(kFileName);
+  if (!writable_) error_ = file_.error();
+  return writable_;
+}
+
+void Journal::record(const Change& change, const StateOf& stateAfter) {
+  if (writable_) {
+    if (file_.append(journalLine(nextSeq_, today_(), change))) {
+      ++nextSeq_;
+      return;
+    }
+    error_ = file_.error();
+    writable_ = false;
+  }
+  // Part of the line may have reached the file: only a whole rewrite
+  // makes it a journal again.
+  rewrite(stateAfter());
+}
+
+void Journal::closeDay() {
+  file_.close();
+  if (!files_.remove(kFileName) && !files_.wasMissing()) {
+    error_ = "cannot remove " + std::string(kFileName) + ": " + files_.reason();
+    return;
+  }
+  files_.flushFolder(".");
+}

@@ -1,0 +1,374 @@
+#include "journal_format.hpp"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kKindWords[] = {"dag",      "serie", "rum", "nummer", "kald",
+                                      "ankommer", "gaar",  "fri", "bliver"};
+constexpr const char* kHex = "0123456789abcdef";
+constexpr std::int32_t kMostWaiting = 1'000'000;
+
+std::uint32_t crc32(std::string_view bytes) {
+  static const auto table = [] {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+      std::uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  std::uint32_t c = 0xFFFFFFFFu;
+  for (const char b : bytes) c = table[(c ^ static_cast<unsigned char>(b)) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+std::string hex8(std::uint32_t value) {
+  std::string out(8, '0');
+  for (int i = 7; i >= 0; --i, value >>= 4) out[static_cast<std::size_t>(i)] = kHex[value & 15];
+  return out;
+}
+
+std::string escaped(const std::string& name) {
+  std::string out;
+  for (const char c : name) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b > ' ' && b < 0x7F && b != '%') {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool unescaped(std::string_view text, std::string& name) {
+  name.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b == '%') {
+      if (i + 2 >= text.size()) return false;
+      const int high = hexDigit(text[i + 1]), low = hexDigit(text[i + 2]);
+      if (high < 0 || low < 0) return false;
+      name += static_cast<char>(high * 16 + low);
+      i += 2;
+    } else if (b > ' ' && b < 0x7F) {
+      name += text[i];
+    } else {
+      return false;
+    }
+  }
+  return name.size() <= 15;
+}
+
+std::string timeText(HourMinute t) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d.%02d", t.hour, t.minute);
+  return text;
+}
+
+std::string categoryWord(int category) {
+  return category == 1 ? "voksen" : "barn";
+}
+
+// Digits only, at most 18 of them, no sign: the journal writes nothing else.
+bool number(std::string_view text, long long& value) {
+  if (text.empty() || text.size() > 18) return false;
+  value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+bool int32(std::string_view text, std::int32_t& value) {
+  long long v = 0;
+  if (!number(text, v) || v > 2147483647LL) return false;
+  value = static_cast<std::int32_t>(v);
+  return true;
+}
+
+bool roomNumber(std::string_view text, int& room) {
+  long long v = 0;
+  if (!number(text, v) || v < 1 || v > DayState::kRooms) return false;
+  room = static_cast<int>(v);
+  return true;
+}
+
+bool category(std::string_view text, int& value) {
+  value = text == "voksen" ? 1 : text == "barn" ? 2 : 0;
+  return value != 0;
+}
+
+bool timeOf(std::string_view text, HourMinute& t) {
+  const auto dot = text.find('.');
+  long long h = 0, m = 0;
+  if (dot == std::string_view::npos || text.size() - dot != 3 || !number(text.substr(0, dot), h) ||
+      !number(text.substr(dot + 1), m) || h > 23 || m > 59) {
+    return false;
+  }
+  t = HourMinute{static_cast<int>(h), static_cast<int>(m)};
+  return true;
+}
+
+bool isDate(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  for (const std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  return true;
+}
+
+std::vector<std::string_view> fieldsOf(std::string_view line) {
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  for (;;) {
+    const auto blank = line.find(' ', start);
+    fields.push_back(line.substr(start, blank - start));
+    if (blank == std::string_view::npos) return fields;
+    start = blank + 1;
+  }
+}
+
+bool parseFields(const std::vector<std::string_view>& f, Change& c) {
+  const auto kind = f[2];
+  const std::size_t n = f.size() - 3;  // fields after the kind
+  int k = 0;
+  while (k < 9 && kind != kKindWords[k]) ++k;
+  if (k == 9) return false;
+  c = Change{};
+  c.kind = static_cast<ChangeKind>(k);
+  switch (c.kind) {
+    case ChangeKind::Day: {
+      long long newest = 0;
+      if (n != 1 || !number(f[3], newest) || newest > DayState::kRooms) return false;
+      c.room = static_cast<int>(newest);
+      return true;
+    }
+    case ChangeKind::Series:
+      return n == 3 && category(f[3], c.category) && int32(f[4], c.number) && int32(f[5], c.extra);
+    case ChangeKind::Room:
+      return n == 6 && roomNumber(f[3], c.room) && category(f[4], c.category) &&
+             timeOf(f[5], c.time) && int32(f[6], c.number) && int32(f[7], c.extra) &&
+             unescaped(f[8], c.name);
+    case ChangeKind::Issued:
+      return n == 2 && category(f[3], c.category) && int32(f[4], c.number);
+    case ChangeKind::Called:
+      return n == 3 && roomNumber(f[3], c.room) && category(f[4], c.category) &&
+             int32(f[5], c.number);
+    case ChangeKind::Opened:
+      return n == 4 && roomNumber(f[3], c.room) && category(f[4], c.category) &&
+             timeOf(f[5], c.time) && unescaped(f[6], c.name);
+    case ChangeKind::Leaving:
+      return n == 3 && roomNumber(f[3], c.room) && timeOf(f[4], c.time) && number(f[5], c.logSize);
+    case ChangeKind::Left:
+    case ChangeKind::Stays:
+      return n == 1 && roomNumber(f[3], c.room);
+  }
+  return false;
+}
+
+}  // namespace
+
+int DayState::roomsOpen() const {
+  int open = 0;
+  for (const auto& room : rooms) open += room ? 1 : 0;
+  return open;
+}
+
+std::string dateText(const CalendarDate& date) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
+  return text;
+}
+
+std::string journalLine(std::int64_t seq, const CalendarDate& date, const Change& c) {
+  std::string line =
+      std::to_string(seq) + " " + dateText(date) + " " + kKindWords[static_cast<int>(c.kind)];
+  const auto add = [&line](const std::string& field) { line += " " + field; };
+  switch (c.kind) {
+    case ChangeKind::Day:
+      add(std::to_string(c.room));
+      break;
+    case ChangeKind::Series:
+      add(categoryWord(c.category));
+      add(std::to_string(c.number));
+      add(std::to_string(c.extra));
+      break;
+    case ChangeKind::Room:
+      add(std::to_string(c.room));
+      add(categoryWord(c.category));
+      add(timeText(c.time));
+      add(std::to_string(c.number));
+      add(std::to_string(c.extra));
+      add(escaped(c.name));
+      break;
+    case ChangeKind::Issued:
+      add(categoryWord(c.category));
+      add(std::to_string(c.number));
+      break;
+    case ChangeKind::Called:
+      add(std::to_string(c.room));
+      add(categoryWord(c.category));
+      add(std::to_string(c.number));
+      break;
+    case ChangeKind::Opened:
+      add(std::to_string(c.room));
+      add(categoryWord(c.category));
+      add(timeText(c.time));
+      add(escaped(c.name));
+      break;
+    case ChangeKind::Leaving:
+      add(std::to_string(c.room));
+      add(timeText(c.time));
+      add(std::to_string(c.logSize));
+      break;
+    case ChangeKind::Left:
+    case ChangeKind::Stays:
+      add(std::to_string(c.room));
+      break;
+  }
+  return line + " " + hex8(crc32(line)) + "\r\n";
+}
+
+std::string snapshotLines(std::int64_t firstSeq, const CalendarDate& date, const DayState& state) {
+  std::string out = journalLine(firstSeq++, date, Change(ChangeKind::Day, state.newestCallRoom));
+  for (int c = 1; c <= 2; ++c) {
+    const auto& s = state.series[static_cast<std::size_t>(c - 1)];
+    if (s.counter == 0 && s.waiting == 0) continue;
+    Change series(ChangeKind::Series);
+    series.category = c;
+    series.number = s.counter;
+    series.extra = s.waiting;
+    out += journalLine(firstSeq++, date, series);
+  }
+  for (int r = 1; r <= DayState::kRooms; ++r) {
+    const auto& shift = state.rooms[static_cast<std::size_t>(r - 1)];
+    if (!shift) continue;
+    Change room(ChangeKind::Room, r, shift->category);
+    room.number = shift->samples;
+    room.extra = shift->lastCalled;
+    room.time = shift->start;
+    room.name = shift->name;
+    out += journalLine(firstSeq++, date, room);
+    if (shift->leaving) {
+      Change leaving(ChangeKind::Leaving, r);
+      leaving.time = shift->leaving->end;
+      leaving.logSize = shift->leaving->logSize;
+      out += journalLine(firstSeq++, date, leaving);
+    }
+  }
+  return out;
+}
+
+bool applyChange(DayState& state, const Change& c) {
+  auto* series = c.category == 1 || c.category == 2
+                     ? &state.series[static_cast<std::size_t>(c.category - 1)]
+                     : nullptr;
+  auto* room = c.room >= 1 && c.room <= DayState::kRooms
+                   ? &state.rooms[static_cast<std::size_t>(c.room - 1)]
+                   : nullptr;
+  switch (c.kind) {
+    case ChangeKind::Day:
+      state.newestCallRoom = c.room;
+      return true;
+    case ChangeKind::Series:
+      // No desk issues a million numbers a day; a larger queue is damage,
+      // and would only fill the memory.
+      if (!series || c.extra > c.number || c.extra > kMostWaiting) return false;
+      *series = SeriesState{c.number, c.extra};
+      return true;
+    case ChangeKind::Room:
+      if (!room || *room || !series) return false;
+      *room = ShiftState{c.category, c.name, c.time, c.number, c.extra, std::nullopt};
+      return true;
+    case ChangeKind::Issued:
+      if (!series || series->counter == 2147483647 || c.number != series->counter + 1 ||
+          series->waiting >= kMostWaiting) {
+        return false;
+      }
+      series->counter = c.number;
+      ++series->waiting;
+      return true;
+    case ChangeKind::Called:
+      if (!room || !*room || (*room)->category != c.category || !series || series->waiting <= 0 ||
+          c.number != series->counter - series->waiting + 1) {
+        return false;
+      }
+      --series->waiting;
+      ++(*room)->samples;
+      (*room)->lastCalled = c.number;
+      state.newestCallRoom = c.room;
+      return true;
+    case ChangeKind::Opened:
+      if (!room || *room || !series) return false;
+      *room = ShiftState{c.category, c.name, c.time, 0, 0, std::nullopt};
+      return true;
+    case ChangeKind::Leaving:
+      if (!room || !*room) return false;
+      (*room)->leaving = Departure{c.time, c.logSize};
+      return true;
+    case ChangeKind::Left:
+      if (!room || !*room) return false;
+      room->reset();
+      if (state.newestCallRoom == c.room) state.newestCallRoom = 0;
+      return true;
+    case ChangeKind::Stays:
+      if (!room || !*room) return false;
+      (*room)->leaving.reset();
+      return true;
+  }
+  return false;
+}
+
+bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& date, Change& change) {
+  const auto blank = line.rfind(' ');
+  if (blank == std::string_view::npos || line.size() - blank != 9) return false;
+  const auto body = line.substr(0, blank);
+  if (hex8(crc32(body)) != line.substr(blank + 1)) return false;
+  const auto fields = fieldsOf(body);
+  long long n = 0;
+  if (fields.size() < 3 || !number(fields[0], n) || !isDate(fields[1])) return false;
+  if (!parseFields(fields, change)) return false;
+  seq = n;
+  date = std::string(fields[1]);
+  return true;
+}
+
+Replay replayJournal(std::string_view text) {
+  Replay replay;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const auto end = text.find("\r\n", start);
+    const bool last = end == std::string_view::npos || end + 2 == text.size();
+    std::int64_t seq = 0;
+    std::string date;
+    Change change;
+    const bool good = end != std::string_view::npos &&
+                      parseJournalLine(text.substr(start, end - start), seq, date, change) &&
+                      (replay.lastSeq == 0 ? seq > 0 : seq == replay.lastSeq + 1) &&
+                      (change.kind == ChangeKind::Day) == (replay.lastSeq == 0) &&
+                      applyChange(replay.state, change);
+    if (!good) {
+      replay.damage = last ? Replay::Damage::TornEnd : Replay::Damage::Middle;
+      return replay;
+    }
+    replay.lastSeq = seq;
+    replay.day = date;
+    ++replay.goodLines;
+    start = end + 2;
+  }
+  return replay;
+}

@@ -1,0 +1,81 @@
+// The journal's format: one line per change of the day's state, written by
+// the desk and read back by the desk (to resume) and by the display.
+//
+// A line is fields separated by single blanks, then a blank, its CRC-32 in
+// eight lower-case hex digits, and CR LF:
+//   <seq> <date> <kind> <fields...> <crc>
+// seq counts the lines of the day without a gap, from 1 or, in a journal
+// rewritten from the state, from where the day's count had come; date is the day the line was
+// written (2026-12-07). The checksum covers everything before its blank. Kinds and their fields:
+//   dag <room>                               the day's journal begins; the room
+//                                            of the newest call (0: none)
+//   serie <cat> <counter> <waiting>          a series as it stands
+//   rum <room> <cat> <start> <samples> <last> <name>   an open shift as it stands
+//   nummer <cat> <number>                    F3: a number issued
+//   kald <room> <cat> <number>               F4: a number called into a room
+//   ankommer <room> <cat> <start> <name>     F1: a shift opened
+//   gaar <room> <end> <logsize>              F2 begun: its log line is being added
+//   fri <room>                               F2 done: the room is free
+//   bliver <room>                            F2 failed: the shift stays open
+// <cat> is "voksen" or "barn"; times are hour.minute ("8.30"); <name> is the
+// name's bytes with every byte outside '!'..'~', and '%', written as %XX.
+//
+// Replay applies the lines in order to an empty DayState. A line that is
+// torn, fails its checksum, breaks the count, or does not fit the state
+// (an occupied room opened, a number that is not the next, more than a
+// million waiting) is bad: the
+// state stands as the lines before it left it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console_types.hpp"
+#include "day_state.hpp"
+
+enum class ChangeKind { Day, Series, Room, Issued, Called, Opened, Leaving, Left, Stays };
+
+struct Change {
+  explicit Change(ChangeKind what = ChangeKind::Day, int inRoom = 0, int ofCategory = 0)
+      : kind(what), room(inRoom), category(ofCategory) {}
+  ChangeKind kind;
+  int room;                 // 1..5; Day: the room of the newest call, 0..5
+  int category;             // 1 or 2
+  std::int32_t number = 0;  // Issued, Called; Series: counter; Room: samples
+  std::int32_t extra = 0;   // Series: waiting; Room: last called
+  HourMinute time;          // Opened, Room: start; Leaving: end
+  long long logSize = 0;    // Leaving
+  std::string name;         // Opened, Room
+  friend bool operator==(const Change&, const Change&) = default;
+};
+
+// "2026-12-07".
+std::string dateText(const CalendarDate& date);
+
+// One line with its checksum and CR LF.
+std::string journalLine(std::int64_t seq, const CalendarDate& date, const Change& change);
+// The lines that state `state` from scratch, from `firstSeq` on: dag, each
+// series that has issued numbers, each open shift (and its departure, when
+// one is begun).
+std::string snapshotLines(std::int64_t firstSeq, const CalendarDate& date, const DayState& state);
+
+// Applies one change; false (and the state unchanged) when it does not fit.
+bool applyChange(DayState& state, const Change& change);
+
+struct Replay {
+  enum class Damage { None, TornEnd, Middle };
+  DayState state;
+  std::string day;           // date of the last good line; empty when none
+  std::int64_t lastSeq = 0;  // seq of the last good line; 0 when none
+  std::size_t goodLines = 0;
+  Damage damage = Damage::None;
+};
+
+// Replays a whole journal. The first bad line ends the replay: it is a torn
+// end when nothing but it follows, else damage in the middle.
+Replay replayJournal(std::string_view text);
+
+// Parses one line without its CR LF (false when it is bad).
+bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& date, Change& change);

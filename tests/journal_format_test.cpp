@@ -1,0 +1,150 @@
+// The journal's lines: every kind round-trips, names keep every byte, and
+// a torn or damaged line is never taken for a change.
+#include "journal_format.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+constexpr CalendarDate kDay{2026, 12, 7};
+
+Change make(ChangeKind kind, int room, int category, std::int32_t number = 0, HourMinute time = {},
+            std::string name = "") {
+  Change c(kind, room, category);
+  c.number = number;
+  c.time = time;
+  c.name = std::move(name);
+  return c;
+}
+
+// One day at a desk, in the order the commands came.
+std::vector<Change> aDay() {
+  Change leaving(ChangeKind::Leaving, 2);
+  leaving.time = {10, 15};
+  leaving.logSize = 27;
+  return {make(ChangeKind::Day, 0, 0),
+          make(ChangeKind::Opened, 2, 1, 0, {8, 30}, "Hans"),
+          make(ChangeKind::Issued, 0, 1, 1),
+          make(ChangeKind::Issued, 0, 2, 1),
+          make(ChangeKind::Issued, 0, 1, 2),
+          make(ChangeKind::Called, 2, 1, 1),
+          make(ChangeKind::Opened, 5, 2, 0, {9, 5}, "S\xF8ren\r\n\xFF%"),
+          leaving,
+          Change(ChangeKind::Left, 2),
+          make(ChangeKind::Called, 5, 2, 1)};
+}
+
+std::string journalOf(const std::vector<Change>& changes) {
+  std::string text;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    text += journalLine(static_cast<std::int64_t>(i + 1), kDay, changes[i]);
+  }
+  return text;
+}
+
+TEST(JournalFormat, LinesAsTheDisplayAndAPersonReadThem) {
+  EXPECT_EQ(journalLine(3, kDay, make(ChangeKind::Opened, 2, 1, 0, {8, 30}, "Anne Marie")),
+            "3 2026-12-07 ankommer 2 voksen 8.30 Anne%20Marie 52e7f378\r\n");
+  EXPECT_EQ(journalLine(4, kDay, make(ChangeKind::Called, 2, 2, 17)).substr(0, 26),
+            "4 2026-12-07 kald 2 barn 1");
+}
+
+TEST(JournalFormat, EveryKindAndEveryNameByteRoundTrips) {
+  std::mt19937 random(7);
+  auto changes = aDay();
+  for (int i = 0; i < 200; ++i) {
+    std::string name(random() % 16, '\0');
+    for (char& c : name) c = static_cast<char>(random());
+    changes.push_back(make(ChangeKind::Opened, 1 + static_cast<int>(random() % 5), 2, 0,
+                           {static_cast<int>(random() % 24), static_cast<int>(random() % 60)},
+                           name));
+  }
+  for (const Change& change : changes) {
+    const std::string line = journalLine(99, kDay, change);
+    ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
+    std::int64_t seq = 0;
+    std::string date;
+    Change back;
+    ASSERT_TRUE(parseJournalLine(line.substr(0, line.size() - 2), seq, date, back)) << line;
+    EXPECT_EQ(back, change) << line;
+    EXPECT_EQ(seq, 99);
+    EXPECT_EQ(date, "2026-12-07");
+  }
+}
+
+TEST(JournalFormat, ADayReplaysToItsState) {
+  const Replay replay = replayJournal(journalOf(aDay()));
+  EXPECT_EQ(replay.damage, Replay::Damage::None);
+  EXPECT_EQ(replay.goodLines, aDay().size());
+  EXPECT_EQ(replay.day, "2026-12-07");
+  EXPECT_EQ(replay.state.series[0], (SeriesState{2, 1}));
+  EXPECT_EQ(replay.state.series[1], (SeriesState{1, 0}));
+  EXPECT_FALSE(replay.state.rooms[1]);
+  ASSERT_TRUE(replay.state.rooms[4]);
+  EXPECT_EQ(replay.state.rooms[4]->name, "S\xF8ren\r\n\xFF%");
+  EXPECT_EQ(replay.state.rooms[4]->samples, 1);
+  EXPECT_EQ(replay.state.rooms[4]->lastCalled, 1);
+  EXPECT_EQ(replay.state.newestCallRoom, 5);
+  // The snapshot of that state replays to the same state, going on counting.
+  const Replay again = replayJournal(snapshotLines(11, kDay, replay.state));
+  EXPECT_EQ(again.state, replay.state);
+  EXPECT_EQ(again.lastSeq, 11 + static_cast<std::int64_t>(again.goodLines) - 1);
+}
+
+TEST(JournalFormat, ChangesThatDoNotFitTheStateAreBad) {
+  const std::vector<std::vector<Change>> bad = {
+      {make(ChangeKind::Issued, 0, 1, 1)},                               // no dag first
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Issued, 0, 1, 2)},  // not the next number
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Called, 1, 1, 1)},  // a free room
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1), make(ChangeKind::Opened, 1, 2)},
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1),
+       make(ChangeKind::Issued, 0, 2, 1),
+       make(ChangeKind::Called, 1, 1, 1)},  // the room serves adults; a child waits
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Series, 0, 1, 2'000'000'000)},
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Day, 0, 0)},
+  };
+  for (std::size_t i = 0; i < bad.size(); ++i) {
+    auto changes = bad[i];
+    if (changes.back().kind == ChangeKind::Series) changes.back().extra = 2'000'000'000;
+    const Replay replay = replayJournal(journalOf(changes));
+    EXPECT_EQ(replay.goodLines, changes.size() - 1) << "case " << i;
+    EXPECT_EQ(replay.damage, Replay::Damage::TornEnd) << "case " << i;
+  }
+}
+
+// Whatever happens to one line, replay gives the state before that line or
+// (when the line is whole) after it, and nothing else.
+TEST(JournalFormat, ATornOrDamagedLineGivesTheStateBeforeOrAfterIt) {
+  const auto changes = aDay();
+  const std::string text = journalOf(changes);
+  const std::size_t lastStart = text.rfind("\r\n", text.size() - 3) + 2;
+  const Replay before = replayJournal(text.substr(0, lastStart));
+  const Replay after = replayJournal(text);
+  for (std::size_t cut = lastStart; cut <= text.size(); ++cut) {
+    const Replay r = replayJournal(text.substr(0, cut));
+    const bool whole = cut == text.size();
+    EXPECT_EQ(r.state, whole ? after.state : before.state) << "cut at " << cut;
+    EXPECT_EQ(r.damage, whole || cut == lastStart ? Replay::Damage::None : Replay::Damage::TornEnd);
+  }
+  // One changed byte in a middle line: the lines before it stand, the rest
+  // is damage in the middle.
+  const std::size_t fourth = 3;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < fourth; ++i) start = text.find("\r\n", start) + 2;
+  const std::size_t end = text.find("\r\n", start) + 2;
+  const Replay three = replayJournal(text.substr(0, start));
+  for (std::size_t at = start; at < end; ++at) {
+    for (const int flip : {0x01, 0x20, 0x80}) {
+      std::string damaged = text;
+      damaged[at] = static_cast<char>(damaged[at] ^ flip);
+      const Replay r = replayJournal(damaged);
+      EXPECT_EQ(r.state, three.state) << "byte " << at;
+      EXPECT_EQ(r.goodLines, fourth) << "byte " << at;
+      EXPECT_EQ(r.damage, Replay::Damage::Middle) << "byte " << at;
+    }
+  }
+}
+
+}  // namespace
