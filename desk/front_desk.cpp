@@ -60,6 +60,8 @@ void FrontDesk::resume(const DayState& state) {
   const int waiting = queues[0]->length() + queues[1]->length();
   int occupied = 0;
   for (const auto& room : rooms) occupied += room ? 1 : 0;
+  // A day that had not begun yet has nothing to take up.
+  if (occupied == 0 && queues[0]->counter() == 0 && queues[1]->counter() == 0) return;
   notices.push_back("Genoptaget: " + std::to_string(waiting) + " ventende, " +
                     std::to_string(occupied) + " rum optaget");
 }

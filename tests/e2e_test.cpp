@@ -277,6 +277,64 @@ TEST_F(EndToEnd, HangupEndsTheProgramInsteadOfSpinning) {
   EXPECT_FALSE(running(std::stoi(pid))) << "still running after the terminal went away";
 }
 
+// The desk at a fixed moment (test builds read MORVALIS_TEST_NOW).
+std::unique_ptr<TmuxPane> deskAt(const fs::path& dir, const std::string& now) {
+  auto pane = std::make_unique<TmuxPane>(
+      80, 25,
+      "MORVALIS_TEST_NOW='" + now + "' " + MORVALIS_BINARY + "; printf \"exit=$?\"; sleep 60",
+      dir.string());
+  pane->waitForText("Ventende:");
+  return pane;
+}
+
+void killTheDesk(TmuxPane& pane) {
+  const std::string pid = runCommand("pgrep -P " + std::to_string(pane.panePid()) + " -x morvalis");
+  ASSERT_FALSE(pid.empty());
+  ::kill(std::stoi(pid), SIGKILL);
+  pane.waitForText("exit=137");
+}
+
+// Killed twice and started again: the same day is taken up, an earlier
+// day is set aside, and ESC ends the day.
+TEST_F(EndToEnd, KilledTheDayIsTakenUpYesterdayIsSetAsideEscEndsTheDay) {
+  auto pane = deskAt(dir_, "2026-12-06 16:00");
+  pane->sendKeys("F1 2 v B o Enter F3 v F3 v F4 2");
+  pane->waitForText("Indkald nummer: 1");
+  killTheDesk(*pane);
+
+  pane = deskAt(dir_, "2026-12-06 16:05");
+  VtModel s = pane->waitForText("Genoptaget: 1 ventende, 1 rum optaget");
+  EXPECT_EQ(color(s, 22, 4), LightRed);
+  EXPECT_TRUE(screenContains(s, "Ventende: 1 - 0"));
+  pane->sendKeys("F3 v");
+  pane->waitForText("Tildelt nummer: 3");
+  killTheDesk(*pane);
+
+  pane = deskAt(dir_, "2026-12-07 07:45");
+  s = pane->waitForText("Journal fra 2026-12-06 lagt til side:");
+  EXPECT_TRUE(screenContains(s, "gemt som journal-2026-12-06.txt, 1 vagt"));
+  EXPECT_EQ(color(s, 22, 4), LightGreen);
+  EXPECT_TRUE(screenContains(s, "Ventende: 0 - 0"));
+  EXPECT_TRUE(fs::exists(dir_ / "journal-2026-12-06.txt"));
+  pane->sendKeys("F3 b");
+  pane->waitForText("Tildelt nummer: 1");
+  EXPECT_TRUE(fs::exists(dir_ / "journal.txt"));
+  pane->sendKeys("Escape");
+  pane->waitForText("exit=0");
+  EXPECT_FALSE(fs::exists(dir_ / "journal.txt"));
+}
+
+TEST_F(EndToEnd, ASecondCopyInTheSameDirectorySaysSoAndTouchesNothing) {
+  auto pane = start(80, 25);
+  const std::string status = runCommand("cd " + dir_.string() + " && " + MORVALIS_BINARY +
+                                        " </dev/null >/dev/null 2>second.txt; echo $?");
+  EXPECT_EQ(status, "1\n");
+  EXPECT_EQ(WorkDirectory::read(dir_ / "second.txt"),
+            "morvalis: morvalis already runs in this directory\n");
+  pane->sendKeys("F3 v");
+  pane->waitForText("Ventende: 1 - 0");
+}
+
 TEST_F(EndToEnd, TooSmallAWindowShowsAMessageKeysWaitAndThePictureComesBack) {
   auto pane = start(80, 25);
   pane->sendKeys("F3 b");

@@ -1,0 +1,182 @@
+// The day's journal against real ends: a scripted day on the real program
+// is killed (SIGKILL, and sometimes SIGTERM or a closed terminal) at random
+// points and started again each time. After every start the rooms and
+// waiting counts are those of just before the kill, or, when the command
+// in flight got through, just after it; at the end data.txt is byte for
+// byte that of the same day run without a kill.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "console_types.hpp"
+#include "pty_program.hpp"
+#include "work_directory.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the screen shows of the state: the five rooms and both waiting counts.
+struct Visible {
+  std::array<bool, 5> open{};
+  std::array<int, 2> waiting{};
+  std::array<int, 2> counter{};  // not visible; drives the script
+  std::array<int, 5> category{};
+  bool operator==(const Visible& o) const { return open == o.open && waiting == o.waiting; }
+};
+
+bool shows(const VtModel& m, const Visible& v) {
+  constexpr int kColumns[] = {10, 22, 34, 46, 58};
+  for (std::size_t r = 0; r < 5; ++r) {
+    const int color = textColorOf(m.screen.at(kColumns[r] - 1, 3).attribute);
+    if (color != (v.open[r] ? LightRed : LightGreen)) return false;
+  }
+  const std::string a = std::to_string(v.waiting[0]), c = std::to_string(v.waiting[1]);
+  std::string waiting = a.size() + c.size() + 3 <= 7 ? a + " - " + c : a + "-" + c;
+  waiting.resize(7, ' ');
+  return m.screen.rowText(3, 72, 79) == waiting;
+}
+
+struct Command {
+  std::string keys;
+  Visible after;
+};
+
+// A day of `count` commands, each possible in the state it meets, so each
+// changes what the screen shows.
+std::vector<Command> aDay(int count, std::mt19937& random) {
+  const char* fKeys[] = {"\x1bOP", "\x1bOQ", "\x1bOR", "\x1bOS"};
+  Visible v;
+  std::vector<Command> day;
+  while (static_cast<int>(day.size()) < count) {
+    const int kind = static_cast<int>(random() % 10);
+    const int room = static_cast<int>(random() % 5);
+    const int category = static_cast<int>(random() % 2);
+    Command c;
+    if (kind < 4) {  // F3
+      c.keys = std::string(fKeys[2]) + (category == 0 ? "v" : "b");
+      ++v.waiting[category];
+      ++v.counter[category];
+    } else if (kind < 7) {  // F4 into an open room whose category waits
+      if (!v.open[room] || v.waiting[v.category[room]] == 0) continue;
+      c.keys = std::string(fKeys[3]) + static_cast<char>('1' + room);
+      --v.waiting[v.category[room]];
+    } else if (kind < 9) {  // F1
+      if (v.open[room]) continue;
+      c.keys = std::string(fKeys[0]) + static_cast<char>('1' + room) + (category == 0 ? "v" : "b") +
+               "Tek " + std::to_string(day.size()) + "\r";
+      v.open[room] = true;
+      v.category[room] = category;
+    } else {  // F2
+      if (!v.open[room]) continue;
+      c.keys = std::string(fKeys[1]) + static_cast<char>('1' + room);
+      v.open[room] = false;
+    }
+    c.after = v;
+    day.push_back(c);
+  }
+  return day;
+}
+
+std::unique_ptr<PtyProgram> start(const fs::path& dir) {
+  auto program = std::make_unique<PtyProgram>(
+      std::vector<std::string>{MORVALIS_BINARY}, dir.string(),
+      std::vector<std::string>{"TERM=xterm", "LANG=C.UTF-8", "LC_ALL=C.UTF-8",
+                               "MORVALIS_TEST_NOW=2026-12-07 08:30"});
+  return program;
+}
+
+void endTheDay(PtyProgram& program) {
+  program.send("\x1b");
+  for (int i = 0; i < 500 && kill(program.pid(), 0) == 0; ++i) {
+    program.waitFor([](const VtModel&) { return false; }, std::chrono::milliseconds(10));
+    int status = 0;
+    if (waitpid(program.pid(), &status, WNOHANG) != 0) break;
+  }
+}
+
+TEST(KillTest, ADayKilledAtRandomLosesNoNumberAndNoShift) {
+  std::mt19937 random(20261207);
+  const unsigned seed = 20261207;
+  const auto day = aDay(600, random);
+
+  // The same day once without a kill: the data.txt to compare with.
+  WorkDirectory quiet("kill-quiet");
+  {
+    auto program = start(quiet.path());
+    for (std::size_t i = 0; i < day.size(); ++i) {
+      program->send(day[i].keys);
+      ASSERT_TRUE(program->waitFor([&](const VtModel& m) { return shows(m, day[i].after); }))
+          << "command " << i;
+    }
+    program->send("\x1b");
+    program->signal(0);
+  }
+  const std::string expected = WorkDirectory::read(quiet.path() / "data.txt");
+  ASSERT_FALSE(expected.empty());
+
+  WorkDirectory dir("kill-killed");
+  const auto began = std::chrono::steady_clock::now();
+  int kills = 0, terms = 0, hangUps = 0, redone = 0;
+  auto program = start(dir.path());
+  Visible before;
+  for (std::size_t i = 0; i < day.size();) {
+    const Command& c = day[i];
+    const bool killNow = random() % 5 < 3;
+    if (!killNow) {
+      program->send(c.keys);
+      ASSERT_TRUE(program->waitFor([&](const VtModel& m) { return shows(m, c.after); }))
+          << "command " << i << "; seed " << seed;
+      before = c.after;
+      ++i;
+      continue;
+    }
+    // Part or all of the keys, then a short while (the command takes a
+    // few milliseconds), then the end.
+    const std::size_t part = random() % (c.keys.size() + 1);
+    program->send(c.keys.substr(0, part));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
+    const int how = static_cast<int>(random() % 10);
+    if (how == 0) {
+      program->signal(SIGTERM);
+      ++terms;
+    } else if (how == 1) {
+      program->hangUp();
+      ++hangUps;
+    } else {
+      program->signal(SIGKILL);
+      ++kills;
+    }
+    program = start(dir.path());
+    const Visible* now = nullptr;
+    ASSERT_TRUE(program->waitFor([&](const VtModel& m) {
+      now = shows(m, c.after) ? &c.after : shows(m, before) ? &before : nullptr;
+      return now != nullptr;
+    })) << "after the end in command "
+        << i << " the screen is neither before nor after it; seed " << seed << "\n"
+        << program->screen.screen.rowText(3);
+    if (now == &c.after) {
+      before = c.after;
+      ++i;
+    } else {
+      ++redone;  // the command did not get through: the operator does it again
+    }
+  }
+  endTheDay(*program);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  EXPECT_EQ(WorkDirectory::read(dir.path() / "data.txt"), expected) << "seed " << seed;
+  EXPECT_FALSE(fs::exists(dir.path() / "journal.txt")) << "ESC ended the day";
+  std::printf(
+      "%zu commands; %d SIGKILL, %d SIGTERM, %d closed terminals; %d commands done again; "
+      "%.1f s\n",
+      day.size(), kills, terms, hangUps, redone, seconds);
+}
+
+}  // namespace
