@@ -1,9 +1,8 @@
-// The day's journal against real ends: a scripted day on the real program
-// is killed (SIGKILL, and sometimes SIGTERM or a closed terminal) at random
-// points and started again each time. After every start the rooms and
-// waiting counts are those of just before the kill, or, when the command
-// in flight got through, just after it; at the end data.txt is byte for
-// byte that of the same day run without a kill.
+// The day's journal on the real program. Real ends: a scripted day is killed (SIGKILL, and
+// sometimes SIGTERM or a closed terminal) at random points and started again each time. After every
+// start the rooms and waiting counts are those of just before the kill, or, when the command in
+// flight got through, just after it; at the end data.txt is byte for byte that of the same day run
+// without a kill. Real faults: a read-only file system and a journal that is a folder.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -14,7 +13,10 @@
 #include <random>
 #include <thread>
 
+#include <unistd.h>
+
 #include "console_types.hpp"
+#include "journal_format.hpp"
 #include "pty_program.hpp"
 #include "work_directory.hpp"
 
@@ -177,6 +179,84 @@ TEST(KillTest, ADayKilledAtRandomLosesNoNumberAndNoShift) {
       "%zu commands; %d SIGKILL, %d SIGTERM, %d closed terminals; %d commands done again; "
       "%.1f s\n",
       day.size(), kills, terms, hangUps, redone, seconds);
+}
+
+// A file system of its own for the test (root only: mount), so it can be
+// made read-only and writable again under the running program.
+class ScratchMount {
+ public:
+  explicit ScratchMount(const fs::path& at) : at_(at) {
+    fs::create_directories(at_);
+    mounted_ =
+        std::system(("mount -t tmpfs -o size=1m tmpfs " + at_.string() + " 2>/dev/null").c_str()) ==
+        0;
+  }
+  ~ScratchMount() {
+    if (mounted_) std::system(("umount " + at_.string()).c_str());
+    fs::remove_all(at_);
+  }
+  bool mounted() const { return mounted_; }
+  bool readOnly(bool on) {
+    return std::system(
+               ("mount -o remount," + std::string(on ? "ro " : "rw ") + at_.string()).c_str()) == 0;
+  }
+
+ private:
+  fs::path at_;
+  bool mounted_ = false;
+};
+
+bool showsWarning(const VtModel& m) {
+  return m.screen.rowText(22).find("Advarsel: journal kan ikke skrives") != std::string::npos;
+}
+
+// Waits for the number F3 gave, and says whether the warning shows with it.
+bool issued(PtyProgram& program, const std::string& category, int number, bool warning) {
+  program.send("\x1bOR" + category);
+  const std::string line = "Tildelt nummer: " + std::to_string(number) + " ";
+  return program.waitFor([&](const VtModel& m) {
+    return m.screen.rowText(8, 38, 79).rfind(line, 0) == 0 && showsWarning(m) == warning;
+  });
+}
+
+TEST(JournalFaults, AReadOnlyFileSystemWarnsAndTheJournalIsWholeOnceItIsWritable) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount a file system of its own";
+  WorkDirectory dir("journal-read-only");
+  ScratchMount mount(dir.path() / "desk");
+  if (!mount.mounted()) GTEST_SKIP() << "cannot mount tmpfs here";
+  ASSERT_TRUE(mount.readOnly(true));
+  auto program = start(dir.path() / "desk");
+  ASSERT_TRUE(program->waitFor(showsWarning)) << "the warning shows at once";
+  EXPECT_TRUE(issued(*program, "v", 1, true));
+  EXPECT_TRUE(issued(*program, "b", 1, true));
+  ASSERT_TRUE(mount.readOnly(false));
+  EXPECT_TRUE(issued(*program, "v", 2, false)) << "mended by the next change";
+  const std::string journal = WorkDirectory::read(dir.path() / "desk" / "journal.txt");
+  program->signal(SIGKILL);
+  program = start(dir.path() / "desk");
+  EXPECT_TRUE(program->waitFor([](const VtModel& m) {
+    return m.screen.rowText(6, 38, 79).rfind("Genoptaget: 3 ventende, 0 rum optaget", 0) == 0;
+  })) << journal;
+  EXPECT_TRUE(issued(*program, "b", 2, false));
+  program->send("\x1b");
+  program->signal(0);
+}
+
+TEST(JournalFaults, AJournalThatIsAFolderWarnsUntilItIsGone) {
+  WorkDirectory dir("journal-folder");
+  fs::create_directory(dir.path() / "journal.txt");
+  auto program = start(dir.path());
+  ASSERT_TRUE(program->waitFor([](const VtModel& m) {
+    return showsWarning(m) && m.screen.rowText(6, 38, 79).rfind("Journal kan ikke laeses", 0) == 0;
+  }));
+  EXPECT_TRUE(issued(*program, "v", 1, true));
+  fs::remove(dir.path() / "journal.txt");
+  EXPECT_TRUE(issued(*program, "v", 2, false));
+  const Replay replay = replayJournal(WorkDirectory::read(dir.path() / "journal.txt"));
+  EXPECT_EQ(replay.damage, Replay::Damage::None);
+  EXPECT_EQ(replay.state.series[0], (SeriesState{2, 2}));
+  program->send("\x1b");
+  program->signal(0);
 }
 
 }  // namespace
