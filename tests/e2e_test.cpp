@@ -468,6 +468,48 @@ TEST_F(EndToEnd, TheWindowsProgramUnderWine) {
   EXPECT_EQ(difference(pictureRows(1, 3), screenRows(s, 1, 3)), "") << "the picture stays";
 }
 
+// The Windows program ended as TerminateProcess ends it (the Wine process
+// killed) takes up its day; a second copy in the folder says so and ends.
+TEST_F(EndToEnd, TheWindowsProgramKilledTakesUpItsDay) {
+  if (!fs::exists(MORVALIS_WINDOWS_EXE)) {
+    GTEST_SKIP() << MORVALIS_WINDOWS_EXE << " is not built: ./scripts/windows builds it";
+  }
+  const std::string wine = std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX +
+                           " WINEDEBUG=-all wine " + MORVALIS_WINDOWS_EXE;
+  const auto desk = [&] {
+    auto pane =
+        std::make_unique<TmuxPane>(80, 25, wine + "; printf \"exit=$?\"; sleep 60", dir_.string());
+    pane->waitFor([](const VtModel& m) { return screenContains(m, "Ventende:"); },
+                  std::chrono::seconds(30));
+    return pane;
+  };
+  auto pane = desk();
+  pane->sendKeys("F3 v F3 b F1 4 b A n n a Enter");
+  pane->waitFor([](const VtModel& m) { return color(m, 46, 4) == LightRed; });
+  EXPECT_TRUE(fs::exists(dir_ / "journal.txt"));
+  const std::string pid = runCommand("pgrep -x morvalis.exe");
+  ASSERT_FALSE(pid.empty());
+  ::kill(std::stoi(pid), SIGKILL);
+  pane->waitForText("exit=");
+
+  pane = desk();
+  VtModel s = pane->waitForText("Genoptaget: 2 ventende, 1 rum optaget");
+  EXPECT_EQ(color(s, 46, 4), LightRed);
+  EXPECT_TRUE(screenContains(s, "Ventende: 1 - 1"));
+
+  TmuxPane second(80, 25, wine + "; printf \"exit=$?\"; sleep 60", dir_.string());
+  s = second.waitFor([](const VtModel& m) { return screenContains(m, "exit="); },
+                     std::chrono::seconds(30));
+  EXPECT_TRUE(screenContains(s, "morvalis: morvalis already runs in this directory"));
+  EXPECT_TRUE(screenContains(s, "exit=1"));
+
+  pane->sendKeys("F4 4");
+  pane->waitForText("Indkald nummer: 1");
+  pane->sendKeys("Escape");
+  pane->waitForText("exit=0");
+  EXPECT_FALSE(fs::exists(dir_ / "journal.txt"));
+}
+
 TEST(EndToEndNoTerminal, WithoutATerminalItSaysSoAndFails) {
   const std::string err = testing::TempDir() + "/morvalis-no-tty.txt";
   const int status = std::system(
