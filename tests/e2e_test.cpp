@@ -433,7 +433,8 @@ TEST_F(EndToEnd, TheWindowsProgramUnderWine) {
   }
   WorkDirectory::write(dir_ / "data.txt", "old 1.00 2.00 4 voksne \r\n");
   TmuxPane pane(80, 25,
-                std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX + " WINEDEBUG=-all wine " +
+                std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX +
+                    " XDG_RUNTIME_DIR=" + MORVALIS_WINE_RUNTIME + " WINEDEBUG=-all wine " +
                     MORVALIS_WINDOWS_EXE + "; printf \"exit=$?\"; sleep 60",
                 dir_.string());
   VtModel s = pane.waitFor([](const VtModel& m) { return screenContains(m, "Ventende: 0 - 0"); },
@@ -475,7 +476,8 @@ TEST_F(EndToEnd, TheWindowsProgramKilledTakesUpItsDay) {
     GTEST_SKIP() << MORVALIS_WINDOWS_EXE << " is not built: ./scripts/windows builds it";
   }
   const std::string wine = std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX +
-                           " WINEDEBUG=-all wine " + MORVALIS_WINDOWS_EXE;
+                           " XDG_RUNTIME_DIR=" + MORVALIS_WINE_RUNTIME + " WINEDEBUG=-all wine " +
+                           MORVALIS_WINDOWS_EXE;
   const auto desk = [&] {
     auto pane =
         std::make_unique<TmuxPane>(80, 25, wine + "; printf \"exit=$?\"; sleep 60", dir_.string());
@@ -518,6 +520,7 @@ TEST(EndToEndNoTerminal, WithoutATerminalItSaysSoAndFails) {
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_EQ(WorkDirectory::read(err).rfind("morvalis: no terminal", 0), 0u)
       << WorkDirectory::read(err);
+  fs::remove(err);
 }
 
 }  // namespace

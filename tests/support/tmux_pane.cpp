@@ -1,8 +1,10 @@
 #include "tmux_pane.hpp"
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -33,8 +35,16 @@ std::string quote(const std::string& s) {
 
 TmuxPane::TmuxPane(int c, int r, const std::string& command, const std::string& directory)
     : columns(c), rows(r) {
+  // The programs in the pane, tmux and GNU screen speak UTF-8 whatever the
+  // caller's locale (an emptied environment has none).
+  setenv("LANG", "C.UTF-8", 1);
+  setenv("LC_ALL", "C.UTF-8", 1);
   static int counter = 0;
-  socket_ = "morvalis-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+  // A socket path of its own, removed at the end: tmux -L would leave one
+  // behind in /tmp/tmux-UID for every pane.
+  socket_ = (std::filesystem::temp_directory_path() /
+             ("morvalis-tmux-" + std::to_string(getpid()) + "-" + std::to_string(++counter)))
+                .string();
   tmux("-f /dev/null new-session -d -x " + std::to_string(c) + " -y " + std::to_string(r) + " -c " +
        quote(directory) + " " + quote(command));
   tmux("set-option -g status off");
@@ -42,6 +52,7 @@ TmuxPane::TmuxPane(int c, int r, const std::string& command, const std::string& 
 
 TmuxPane::~TmuxPane() {
   kill();
+  std::filesystem::remove(socket_);
 }
 
 void TmuxPane::kill() {
@@ -49,7 +60,7 @@ void TmuxPane::kill() {
 }
 
 std::string TmuxPane::tmux(const std::string& arguments) {
-  return runCommand("TERM=xterm-256color tmux -L " + socket_ + " " + arguments + " 2>&1");
+  return runCommand("TERM=xterm-256color tmux -S " + quote(socket_) + " " + arguments + " 2>&1");
 }
 
 void TmuxPane::sendKeys(const std::string& keys) {
