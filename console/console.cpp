@@ -64,3 +64,16 @@ int Console::readKey() {
   if (!g_device) throw ConsoleClosed{};
   return g_device->readKey();
 }
+
+std::optional<int> Console::readKeyWithin(int timeoutMs) {
+  if (!g_device) throw ConsoleClosed{};
+  return g_device->readKeyWithin(timeoutMs);
+}
+
+std::pair<int, int> Console::windowSize() {
+  return g_device ? g_device->windowSize() : std::pair<int, int>{0, 0};
+}
+
+void Console::resizeScreen(int columns, int rows) {
+  if (g_device) g_device->resize(columns, rows);
+}

@@ -24,6 +24,11 @@ class Console {
   static void setCursorShape(CursorShape shape);
   static void print(const char* format, ...) __attribute__((format(printf, 1, 2)));
   static int readKey();
+  // A key within `timeoutMs`, or nothing (see ConsoleFace::nextKeyCodeWithin).
+  static std::optional<int> readKeyWithin(int timeoutMs);
+  // The window's size in cells, and a screen of a new size (blank).
+  static std::pair<int, int> windowSize();
+  static void resizeScreen(int columns, int rows);
 
   // Makes `device` the console of the process (nullptr detaches).
   static void attach(ConsoleDevice* device);

@@ -1,5 +1,7 @@
 #include "console_device.hpp"
 
+#include <algorithm>
+
 ConsoleDevice::ConsoleDevice(int width, int height, std::uint8_t attribute, ConsoleFace& face)
     : grid_(width, height, Cell{' ', attribute}),
       attribute_(attribute),
@@ -83,4 +85,24 @@ void ConsoleDevice::write(std::string_view bytes) {
 
 int ConsoleDevice::readKey() {
   return face_.nextKeyCode();
+}
+
+std::optional<int> ConsoleDevice::readKeyWithin(int timeoutMs) {
+  return face_.nextKeyCodeWithin(timeoutMs);
+}
+
+std::pair<int, int> ConsoleDevice::windowSize() const {
+  const auto size = face_.windowSize();
+  return size.first > 0 ? size : std::pair<int, int>{grid_.width(), grid_.height()};
+}
+
+void ConsoleDevice::resize(int width, int height) {
+  grid_ = CellGrid(std::max(width, 1), std::max(height, 1), Cell{' ', attribute_});
+  left_ = 0;
+  top_ = 0;
+  right_ = grid_.width() - 1;
+  bottom_ = grid_.height() - 1;
+  x_ = 0;
+  y_ = 0;
+  present();
 }

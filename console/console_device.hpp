@@ -30,6 +30,12 @@ class ConsoleDevice {
   void setCursorShape(CursorShape shape);
   void write(std::string_view bytes);
   int readKey();
+  std::optional<int> readKeyWithin(int timeoutMs);
+  // The window's size (the grid's when the face has no window).
+  std::pair<int, int> windowSize() const;
+  // A new, blank grid of width x height cells (at least 1 each) in the
+  // current attribute; the cursor goes to the top left.
+  void resize(int width, int height);
 
   const CellGrid& grid() const { return grid_; }
   int cursorX() const { return x_; }  // 0-based

@@ -5,6 +5,9 @@
 // changed what the face shows, and nextKeyCode() when it needs a key.
 #pragma once
 
+#include <optional>
+#include <utility>
+
 #include "cell_grid.hpp"
 #include "console_types.hpp"
 
@@ -31,4 +34,14 @@ class ConsoleFace {
   // Blocks until a key code is available: a character code, or 0 followed
   // (on the next call) by an extended key's second code. Throws ConsoleClosed.
   virtual int nextKeyCode() = 0;
+  // As nextKeyCode, but gives up after `timeoutMs`: nothing when no key
+  // came, or when the window changed its size (ask windowSize()). Faces
+  // that cannot time out wait for the key.
+  virtual std::optional<int> nextKeyCodeWithin(int timeoutMs) {
+    (void)timeoutMs;
+    return nextKeyCode();
+  }
+  // The window's size in cells (columns, rows); {0, 0} when the face has
+  // no window of its own (the grid is the window).
+  virtual std::pair<int, int> windowSize() const { return {0, 0}; }
 };

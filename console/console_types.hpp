@@ -38,6 +38,14 @@ struct TimeOfDay {
   std::uint8_t second;      // 0..59
 };
 
+// The smallest window a program can show itself in, and its name for the
+// message shown in a smaller one.
+struct MinimumSize {
+  int columns = 80;
+  int rows = 24;
+  const char* program = "morvalis";
+};
+
 struct CalendarDate {
   int year;
   int month;  // 1..12

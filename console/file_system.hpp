@@ -14,6 +14,15 @@
 #include <cstdint>
 #include <string>
 
+// What tells one version of a file from the next without opening it.
+struct FileStamp {
+  long long size = -1;
+  long long modified = 0;  // in the platform's units
+  long long identity = 0;  // the file itself (inode, creation): a replacement differs
+  bool folder = false;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 class FileSystem {
  public:
   using Handle = std::intptr_t;
@@ -56,6 +65,10 @@ class FileSystem {
   // Takes the lock file `path` (made when missing) unless another process
   // holds it; then kNoFile with wasBusy(). Held until the handle is closed.
   virtual Handle tryLock(const std::string& path);
+  // The stamp of a file or folder, without opening it (so it never stands
+  // in the way of a writer); false when it does not exist or cannot be
+  // looked at.
+  virtual bool stamp(const std::string& path, FileStamp& stamp);
 
   // Why the latest failed call of this thread failed, in words.
   virtual std::string reason() const;

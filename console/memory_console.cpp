@@ -31,3 +31,9 @@ int MemoryConsole::nextKeyCode() {
   keys_.pop_front();
   return code;
 }
+
+std::optional<int> MemoryConsole::nextKeyCodeWithin(int) {
+  const int code = nextKeyCode();
+  if (code == kNoKey) return std::nullopt;
+  return code;
+}

@@ -20,6 +20,9 @@ class MemoryConsole : public ConsoleFace {
   MemoryConsole(const MemoryConsole&) = delete;
   MemoryConsole& operator=(const MemoryConsole&) = delete;
 
+  // In a script: the wait for a key timed out (nextKeyCodeWithin gives nothing).
+  static constexpr int kNoKey = -1000;
+
   void addKeys(std::initializer_list<int> keys);
   void addText(const char* text);  // each byte one key code
 
@@ -34,6 +37,7 @@ class MemoryConsole : public ConsoleFace {
 
   void present(const ScreenState& state) override;
   int nextKeyCode() override;
+  std::optional<int> nextKeyCodeWithin(int timeoutMs) override;
 
  private:
   std::deque<int> keys_;

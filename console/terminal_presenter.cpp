@@ -58,8 +58,8 @@ void TerminalPresenter::showTooSmall(std::string& out) {
   const std::string size = std::to_string(columns_) + " x " + std::to_string(rows_);
   const std::array<std::string, 3> lines = {
       "Vinduet er for lille",
-      "morvalis skal bruge mindst " + std::to_string(kMinColumns) + " x " +
-          std::to_string(kMinRows),
+      std::string(minimum_.program) + " skal bruge mindst " + std::to_string(minimum_.columns) +
+          " x " + std::to_string(minimum_.rows),
       "Vinduet er nu " + size,
   };
   out += "\x1b[0;93;44m\x1b[?25l\x1b[2J";

@@ -10,7 +10,8 @@
 // resize() says the terminal's size changed or its contents are unknown
 // (start, resize, continue after a stop): the next take() repaints it. A
 // terminal smaller than kMinColumns x kMinRows gets a short message instead
-// of the picture until it is large enough again.
+// of the picture until it is large enough again (the desk's size unless a
+// program names its own minimum).
 #pragma once
 
 #include <string>
@@ -23,10 +24,12 @@ class TerminalPresenter {
   static constexpr int kMinColumns = 80;
   static constexpr int kMinRows = 24;
 
-  explicit TerminalPresenter(TerminalRenderer::Options options) : renderer_(options) {}
+  explicit TerminalPresenter(TerminalRenderer::Options options,
+                             MinimumSize minimum = MinimumSize{kMinColumns, kMinRows})
+      : renderer_(options), minimum_(minimum) {}
 
   void resize(int columns, int rows);
-  bool tooSmall() const { return columns_ < kMinColumns || rows_ < kMinRows; }
+  bool tooSmall() const { return columns_ < minimum_.columns || rows_ < minimum_.rows; }
   int columns() const { return columns_; }
   int rows() const { return rows_; }
   // New options repaint everything at the next take().
@@ -42,6 +45,7 @@ class TerminalPresenter {
   void showTooSmall(std::string& out);
 
   TerminalRenderer renderer_;
+  MinimumSize minimum_;
   std::string pending_;
   bool dirty_ = false;
   bool messageShown_ = false;

@@ -63,7 +63,7 @@ TerminalRenderer::Options initialOptions() {
 
 }  // namespace
 
-std::unique_ptr<TerminalSession> TerminalSession::open(std::string& error) {
+std::unique_ptr<TerminalSession> TerminalSession::open(std::string& error, MinimumSize minimum) {
   const int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     error = std::string("no terminal to run in: cannot open /dev/tty: ") + std::strerror(errno);
@@ -77,24 +77,29 @@ std::unique_ptr<TerminalSession> TerminalSession::open(std::string& error) {
     ::close(fd);
     return nullptr;
   }
-  if (columns < kMinColumns || rows < kMinRows) {
-    error = "the terminal is " + std::to_string(columns) + " x " + std::to_string(rows) +
-            "; morvalis needs at least " + std::to_string(kMinColumns) + " x " +
-            std::to_string(kMinRows) + " (columns x rows)";
+  if (columns < minimum.columns || rows < minimum.rows) {
+    error = "the terminal is " + std::to_string(columns) + " x " + std::to_string(rows) + "; " +
+            minimum.program + " needs at least " + std::to_string(minimum.columns) + " x " +
+            std::to_string(minimum.rows) + " (columns x rows)";
     ::close(fd);
     return nullptr;
   }
-  std::unique_ptr<TerminalSession> session(new TerminalSession(fd, original, columns, rows));
+  std::unique_ptr<TerminalSession> session(
+      new TerminalSession(fd, original, columns, rows, minimum));
   session->queryTerminal();
   return session;
 }
 
-TerminalSession::TerminalSession(int fd, const termios& original, int columns, int rows)
+TerminalSession::TerminalSession(int fd, const termios& original, int columns, int rows,
+                                 MinimumSize minimum)
     : fd_(fd),
       original_(original),
       raw_(original),
-      presenter_(initialOptions()),
-      device_(std::clamp(columns, 80, 255), std::clamp(rows, 25, 255), 0x07, *this) {
+      presenter_(initialOptions(), minimum),
+      // The desk's picture is 80 x 25 in any larger terminal; a program
+      // with a smaller minimum fills the window.
+      device_(std::clamp(columns, std::min(minimum.columns, 80), 255),
+              std::clamp(rows, std::min(minimum.rows + 1, 25), 255), 0x07, *this) {
   // The signals stay blocked except inside the wait for input, so a handler
   // can only run there and the flag it sets is seen at once (no lost wakeup).
   sigset_t handled;
@@ -301,24 +306,59 @@ void TerminalSession::waitForInput(int limitMs) {
   takeReplies();
 }
 
-int TerminalSession::nextKeyCode() {
-  if (keys_.empty() || presenter_.tooSmall()) {
-    // Ctrl+C is a key while we wait, a signal while we are busy.
-    struct SignalKeysOff {
-      TerminalSession& session;
-      explicit SignalKeysOff(TerminalSession& s) : session(s) { session.setSignalKeys(false); }
-      ~SignalKeysOff() { session.setSignalKeys(true); }
-    } off(*this);
-    for (;;) {
-      actOnSignals();
-      flush();
-      // Keys typed while the window is too small wait until the picture
-      // shows again.
-      if (!keys_.empty() && !presenter_.tooSmall()) break;
-      waitForInput(-1);
+bool TerminalSession::awaitKey(long long deadlineMs) {
+  if (!keys_.empty() && !presenter_.tooSmall()) return true;
+  // Ctrl+C is a key while we wait, a signal while we are busy.
+  struct SignalKeysOff {
+    TerminalSession& session;
+    explicit SignalKeysOff(TerminalSession& s) : session(s) { session.setSignalKeys(false); }
+    ~SignalKeysOff() { session.setSignalKeys(true); }
+  } off(*this);
+  const auto now = [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  for (;;) {
+    actOnSignals();
+    // A program that fills the window lays itself out anew before anything
+    // of the old size is shown.
+    if (deadlineMs >= 0 && !presenter_.tooSmall() &&
+        windowSize() != std::pair<int, int>{device_.grid().width(), device_.grid().height()}) {
+      return false;
     }
+    flush();
+    // Keys typed while the window is too small wait until the picture
+    // shows again.
+    if (!keys_.empty() && !presenter_.tooSmall()) return true;
+    if (deadlineMs < 0) {
+      waitForInput(-1);
+      continue;
+    }
+    const long long left = deadlineMs - now();
+    if (left <= 0) return false;
+    waitForInput(static_cast<int>(left));
   }
+}
+
+int TerminalSession::nextKeyCode() {
+  awaitKey(-1);
   const int code = keys_.front();
   keys_.pop_front();
   return code;
+}
+
+std::optional<int> TerminalSession::nextKeyCodeWithin(int timeoutMs) {
+  const long long deadline = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch())
+                                 .count() +
+                             timeoutMs;
+  if (!awaitKey(deadline)) return std::nullopt;
+  const int code = keys_.front();
+  keys_.pop_front();
+  return code;
+}
+
+std::pair<int, int> TerminalSession::windowSize() const {
+  return {std::min(presenter_.columns(), 255), std::min(presenter_.rows(), 255)};
 }

@@ -15,7 +15,8 @@
 // and SIGHUP make the key read throw ConsoleClosed with the signal; SIGTSTP
 // gives the terminal back and stops, and after SIGCONT the terminal is
 // taken again and repainted from the grid; a resize repaints, and while the
-// terminal is smaller than 80 x 24 it shows a message and keys wait. Started
+// terminal is smaller than the program's minimum (80 x 24 for the desk) it
+// shows a message and keys wait. Started
 // in the background, the program stops (SIGTTOU) before it touches the
 // terminal. The destructor gives the terminal back: its original modes,
 // default colours outside the picture, which stays, the user's cursor, and
@@ -41,7 +42,8 @@ class TerminalSession : public ConsoleFace {
   static constexpr int kMinRows = TerminalPresenter::kMinRows;
   static constexpr int kQueryWaitMs = 100;
 
-  static std::unique_ptr<TerminalSession> open(std::string& error);
+  // `minimum`: the smallest terminal the program shows itself in.
+  static std::unique_ptr<TerminalSession> open(std::string& error, MinimumSize minimum = {});
   ~TerminalSession() override;
   TerminalSession(const TerminalSession&) = delete;
   TerminalSession& operator=(const TerminalSession&) = delete;
@@ -50,9 +52,14 @@ class TerminalSession : public ConsoleFace {
 
   void present(const ScreenState& state) override;
   int nextKeyCode() override;
+  std::optional<int> nextKeyCodeWithin(int timeoutMs) override;
+  std::pair<int, int> windowSize() const override;
 
  private:
-  TerminalSession(int fd, const termios& original, int columns, int rows);
+  TerminalSession(int fd, const termios& original, int columns, int rows, MinimumSize minimum);
+  // Waits for keys until one is there (true) or `deadline` passes, or the
+  // window no longer has the grid's size (false); -1: no deadline.
+  bool awaitKey(long long deadlineMs);
   ScreenState state() const;
   void queryTerminal();
   void takeReplies();

@@ -117,6 +117,21 @@ FileSystem::Handle FileSystem::tryLock(const std::string& path) {
   return lockByte(openLockFile(path), 0, LOCKFILE_FAIL_IMMEDIATELY);
 }
 
+bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) return false;
+  // No file index without opening the file; the creation time stands in
+  // for it, since a replacement is a file made anew.
+  const auto wide = [](DWORD high, DWORD low) {
+    return static_cast<long long>((static_cast<unsigned long long>(high) << 32) | low);
+  };
+  stamp = FileStamp{wide(info.nFileSizeHigh, info.nFileSizeLow),
+                    wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime),
+                    wide(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime),
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+  return true;
+}
+
 std::string FileSystem::reason() const {
   const DWORD code = GetLastError();
   char text[256] = {};

@@ -45,7 +45,7 @@ void endLikeTheSignal(const ConsoleClosed& closed) {
   if (closed.signal == SIGINT) ExitProcess(kStatusControlCExit);
 }
 
-std::unique_ptr<Win32Console> Win32Console::open(std::string& error) {
+std::unique_ptr<Win32Console> Win32Console::open(std::string& error, MinimumSize minimum) {
   const HANDLE in = openDevice("CONIN$");
   const HANDLE out = openDevice("CONOUT$");
   CONSOLE_SCREEN_BUFFER_INFO info{};
@@ -61,16 +61,17 @@ std::unique_ptr<Win32Console> Win32Console::open(std::string& error) {
   }
   const int columns = windowColumns(info);
   const int rows = windowRows(info);
-  if (columns < kMinColumns || rows < kMinRows) {
+  if (columns < minimum.columns || rows < minimum.rows) {
     return refuse("the console window is " + std::to_string(columns) + " x " +
-                  std::to_string(rows) + "; morvalis needs at least " +
-                  std::to_string(kMinColumns) + " x " + std::to_string(kMinRows) +
+                  std::to_string(rows) + "; " + minimum.program + " needs at least " +
+                  std::to_string(minimum.columns) + " x " + std::to_string(minimum.rows) +
                   " (columns x rows)");
   }
-  return std::unique_ptr<Win32Console>(new Win32Console(in, out, info));
+  return std::unique_ptr<Win32Console>(new Win32Console(in, out, info, minimum));
 }
 
-Win32Console::Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info)
+Win32Console::Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info,
+                           MinimumSize minimum)
     : in_(in),
       out_(out),
       stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
@@ -79,8 +80,8 @@ Win32Console::Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_IN
       startOutputCodePage_(GetConsoleOutputCP()),
       left_(info.srWindow.Left),
       top_(info.srWindow.Top),
-      device_(std::clamp(windowColumns(info), kMinColumns, 255),
-              std::clamp(windowRows(info), kMinRows, 255),
+      device_(std::clamp(windowColumns(info), minimum.columns, 255),
+              std::clamp(windowRows(info), minimum.rows, 255),
               static_cast<std::uint8_t>(info.wAttributes & 0xFF), *this) {
   GetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &startCursor_);
   SetConsoleCP(kCodePage);
@@ -110,6 +111,10 @@ void Win32Console::flush() {
   if (!dirty_) return;
   dirty_ = false;
   const CellGrid& grid = device_.grid();
+  if (shown_.width() != grid.width() || shown_.height() != grid.height()) {
+    shown_ = CellGrid(grid.width(), grid.height());  // a new screen: all of it goes out
+    valid_ = false;
+  }
   int x0 = grid.width(), y0 = grid.height(), x1 = -1, y1 = -1;
   for (int y = 0; y < grid.height(); ++y) {
     for (int x = 0; x < grid.width(); ++x) {
@@ -165,6 +170,22 @@ void Win32Console::readWindow() {
 }
 
 int Win32Console::nextKeyCode() {
+  return *awaitKey(INFINITE);
+}
+
+std::optional<int> Win32Console::nextKeyCodeWithin(int timeoutMs) {
+  return awaitKey(static_cast<DWORD>(std::max(timeoutMs, 0)));
+}
+
+std::pair<int, int> Win32Console::windowSize() const {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(out_, &info)) {
+    return {device_.grid().width(), device_.grid().height()};
+  }
+  return {std::min(windowColumns(info), 255), std::min(windowRows(info), 255)};
+}
+
+std::optional<int> Win32Console::awaitKey(DWORD timeoutMs) {
   if (pending_) {
     const int code = *pending_;
     pending_.reset();
@@ -181,14 +202,22 @@ int Win32Console::nextKeyCode() {
     DWORD mode;
     ~RestoreMode() { SetConsoleMode(in, mode); }
   } restore{in_, mode};
-  return readKeyCode();
+  return readKeyCode(timeoutMs);
 }
 
-int Win32Console::readKeyCode() {
+std::optional<int> Win32Console::readKeyCode(DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
     if (g_stopped) throw ConsoleClosed{SIGINT};
     const HANDLE waits[] = {in_, stopEvent_};
-    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    DWORD wait = INFINITE;
+    if (timeoutMs != INFINITE) {
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return std::nullopt;
+      wait = static_cast<DWORD>(deadline - now);
+    }
+    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, wait);
+    if (woke == WAIT_TIMEOUT) return std::nullopt;
     if (woke == WAIT_OBJECT_0 + 1) continue;
     if (woke != WAIT_OBJECT_0) throw ConsoleClosed{};
     INPUT_RECORD record{};
@@ -197,6 +226,11 @@ int Win32Console::readKeyCode() {
     if (read == 0) continue;
     if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
       readWindow();
+      // A program that fills the window lays itself out anew first.
+      if (timeoutMs != INFINITE && windowSize() != std::pair<int, int>{device_.grid().width(),
+                                                                        device_.grid().height()}) {
+        return std::nullopt;
+      }
       flush();
       continue;
     }

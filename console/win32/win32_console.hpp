@@ -37,7 +37,8 @@ class Win32Console : public ConsoleFace {
   static constexpr int kMinColumns = 80;
   static constexpr int kMinRows = 25;
 
-  static std::unique_ptr<Win32Console> open(std::string& error);
+  // `minimum`: the smallest window the program shows itself in.
+  static std::unique_ptr<Win32Console> open(std::string& error, MinimumSize minimum = {80, 25});
   ~Win32Console() override;
   Win32Console(const Win32Console&) = delete;
   Win32Console& operator=(const Win32Console&) = delete;
@@ -46,12 +47,17 @@ class Win32Console : public ConsoleFace {
 
   void present(const ScreenState& state) override;
   int nextKeyCode() override;
+  std::optional<int> nextKeyCodeWithin(int timeoutMs) override;
+  std::pair<int, int> windowSize() const override;
 
  private:
-  Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info);
+  Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info, MinimumSize minimum);
+  // A key code, or nothing when `timeoutMs` passed (INFINITE: never) or the
+  // window changed its size.
+  std::optional<int> readKeyCode(DWORD timeoutMs);
+  std::optional<int> awaitKey(DWORD timeoutMs);
   void flush();
   void readWindow();
-  int readKeyCode();
   void handBack();
 
   HANDLE in_;

@@ -1,0 +1,101 @@
+// morvalis-display: the waiting room's screen. Follows the journal of the
+// desk's working directory (this one, or the one named) and shows the
+// called numbers; reads only, and gives the console back as the desk does.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+#include "console.hpp"
+#include "console_session.hpp"
+#include "journal_follower.hpp"
+#include "waiting_room_display.hpp"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: morvalis-display [--quiet] [DIRECTORY]\n"
+    "Shows the numbers the morvalis desk calls, for a screen in the waiting room.\n"
+    "It follows the journal of the desk's working directory: DIRECTORY, or the\n"
+    "current directory. It only reads; q or ESC end it.\n"
+    "\n"
+    "  --quiet     no beep at a new call\n"
+    "  --help      this text\n"
+    "  --version   the version\n";
+
+int usageError(const std::string& what) {
+  std::fprintf(stderr, "morvalis-display: %s\nTry 'morvalis-display --help'.\n", what.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool quiet = false;
+  std::string folder;
+  bool folderGiven = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("morvalis-display %s\n", MORVALIS_VERSION);
+      return 0;
+    }
+    if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usageError("unknown option " + arg);
+    } else if (folderGiven) {
+      return usageError("one directory at the most");
+    } else {
+      folder = arg;
+      folderGiven = true;
+    }
+  }
+  if (!folderGiven) folder = ".";
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    return usageError(folder + " is not a directory");
+  }
+
+  std::string reason;
+  auto session = ConsoleSession::open(reason, MinimumSize{40, 12, "morvalis-display"});
+  if (!session) {
+    std::fprintf(stderr, "morvalis-display: %s\n", reason.c_str());
+    return 1;
+  }
+  Console::attach(&session->device());
+  int status = 0;
+  ConsoleClosed ending;
+  const char* ended = nullptr;
+  try {
+    JournalFollower follower(folder, FileSystem::real(), Clock::today);
+    WaitingRoomDisplay display(
+        follower,
+        {Clock::now,
+         [] {
+           return std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+               .count();
+         }},
+        quiet);
+    display.run();
+  } catch (const ConsoleClosed& closed) {
+    ending = closed;
+    status = 1;
+    ended = endingReason(closed);
+  } catch (const std::exception& e) {
+    status = 1;
+    ended = e.what();
+  }
+  Console::attach(nullptr);
+  session.reset();
+  if (ended) std::fprintf(stderr, "morvalis-display: %s\n", ended);
+  endLikeTheSignal(ending);
+  return status;
+}

@@ -1,0 +1,73 @@
+#include "journal_follower.hpp"
+
+#include "append_file.hpp"
+#include "journal.hpp"
+#include "journal_format.hpp"
+
+JournalFollower::JournalFollower(std::string folder, FileSystem& files, Today today)
+    : folder_(std::move(folder)),
+      path_(folder_ + "/" + Journal::kFileName),
+      files_(files),
+      today_(std::move(today)) {}
+
+void JournalFollower::take(Desk desk, const DayState& state, const std::string& problem) {
+  newCallRoom_ = 0;
+  const int room = state.newestCallRoom;
+  if (polled_ && desk_ != Desk::Closed && room != 0) {
+    const auto& before = state_.rooms[static_cast<std::size_t>(room - 1)];
+    const auto& now = state.rooms[static_cast<std::size_t>(room - 1)];
+    if (now && (state_.newestCallRoom != room || !before || before->lastCalled != now->lastCalled ||
+                before->samples != now->samples)) {
+      newCallRoom_ = room;
+    }
+  }
+  desk_ = desk;
+  state_ = state;
+  problem_ = problem;
+  polled_ = true;
+}
+
+bool JournalFollower::poll() {
+  const Desk deskBefore = desk_;
+  const DayState stateBefore = state_;
+  const std::string problemBefore = problem_;
+  FileStamp now;
+  if (!files_.stamp(path_, now)) {
+    stamp_ = FileStamp{};
+    const bool missing = files_.wasMissing();
+    const std::string reason = files_.reason();
+    FileStamp folder;
+    if (!files_.stamp(folder_, folder) || !folder.folder) {
+      take(Desk::Unreadable, DayState{}, "Mappen " + folder_ + " findes ikke");
+    } else if (missing) {
+      take(Desk::Closed, DayState{}, "");
+    } else {
+      take(Desk::Unreadable, state_, "Journalen kan ikke laeses: " + reason);
+    }
+  } else if (now == stamp_ && polled_) {
+    newCallRoom_ = 0;
+    return false;
+  } else {
+    std::string text, error;
+    const ReadOutcome read = readWholeFile(files_, path_, text, error);
+    if (read == ReadOutcome::Missing) {
+      stamp_ = FileStamp{};
+      take(Desk::Closed, DayState{}, "");
+    } else if (read == ReadOutcome::Failed) {
+      stamp_ = FileStamp{};  // read again next time
+      take(Desk::Unreadable, state_, "Journalen kan ikke laeses: " + files_.reason());
+    } else {
+      stamp_ = now;
+      const Replay replay = replayJournal(text);
+      if (replay.damage == Replay::Damage::Middle) {
+        take(Desk::Unreadable, replay.state,
+             "Journalen er skadet efter linje " + std::to_string(replay.goodLines));
+      } else if (replay.goodLines > 0 && replay.day < dateText(today_())) {
+        take(Desk::Closed, DayState{}, "");  // left from an earlier day
+      } else {
+        take(Desk::Open, replay.state, "");
+      }
+    }
+  }
+  return desk_ != deskBefore || !(state_ == stateBefore) || problem_ != problemBefore;
+}

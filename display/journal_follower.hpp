@@ -1,0 +1,51 @@
+// JournalFollower: the desk's journal as the waiting room's display reads
+// it, never writing, never locking, and opening the file only for the
+// moment of one read.
+//
+// poll() looks at the journal's stamp (size, time, identity) and reads it
+// again only when the stamp changed. Only whole, checked lines count: a
+// line the desk is still writing is read on a later poll, when the stamp
+// has changed again. The desk is Closed when there is no journal, or its
+// last line is from an earlier day than today; Unreadable when the journal
+// cannot be read or is damaged before its last line, with the reason in
+// problem() and the state as far as it could be read.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "console_types.hpp"
+#include "day_state.hpp"
+#include "file_system.hpp"
+
+class JournalFollower {
+ public:
+  enum class Desk { Closed, Open, Unreadable };
+  using Today = std::function<CalendarDate()>;
+
+  JournalFollower(std::string folder, FileSystem& files, Today today);
+
+  // True when what the display shows changed.
+  bool poll();
+
+  Desk desk() const { return desk_; }
+  const DayState& state() const { return state_; }
+  const std::string& problem() const { return problem_; }
+  // The room of a call that the latest poll found new (0: none). The
+  // first poll finds none: the calls before the display started are old.
+  int newCallRoom() const { return newCallRoom_; }
+
+ private:
+  void take(Desk desk, const DayState& state, const std::string& problem);
+
+  std::string folder_;
+  std::string path_;
+  FileSystem& files_;
+  Today today_;
+  FileStamp stamp_;
+  bool polled_ = false;
+  Desk desk_ = Desk::Closed;
+  DayState state_;
+  std::string problem_;
+  int newCallRoom_ = 0;
+};

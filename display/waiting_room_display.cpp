@@ -1,0 +1,61 @@
+#include "waiting_room_display.hpp"
+
+#include "console.hpp"
+
+namespace {
+constexpr int kEscape = 27;
+}
+
+WaitingRoomDisplay::WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet)
+    : follower_(follower), clocks_(std::move(clocks)), quiet_(quiet) {}
+
+void WaitingRoomDisplay::run() {
+  std::pair<int, int> size{0, 0};
+  int shownMinute = -1;
+  int highlight = 0;
+  std::int64_t highlightEnds = 0;
+  bool first = true;
+  for (;;) {
+    bool redraw = first;
+    first = false;
+    const auto window = Console::windowSize();
+    if (window != size) {
+      size = window;
+      Console::resizeScreen(size.first, size.second);
+      redraw = true;
+    }
+    if (follower_.poll()) {
+      redraw = true;
+      if (follower_.newCallRoom() != 0) {
+        highlight = follower_.newCallRoom();
+        highlightEnds = clocks_.milliseconds() + kHighlightMs;
+        if (!quiet_) Console::print("\a");
+      }
+    }
+    if (highlight != 0 && clocks_.milliseconds() >= highlightEnds) {
+      highlight = 0;
+      redraw = true;
+    }
+    const TimeOfDay now = clocks_.timeOfDay();
+    if (now.minute != shownMinute) {
+      shownMinute = now.minute;
+      redraw = true;
+    }
+    if (redraw) {
+      WaitingRoom room;
+      room.open = follower_.desk() != JournalFollower::Desk::Closed;
+      room.state = follower_.state();
+      room.highlightRoom = highlight;
+      room.problem = follower_.problem();
+      room.now = now;
+      drawWaitingRoom(room, size.first, size.second);
+    }
+    const auto key = Console::readKeyWithin(kPollMs);
+    if (!key) continue;
+    if (*key == 0) {
+      Console::readKeyWithin(0);  // an extended key's second code: nothing
+      continue;
+    }
+    if (*key == 'q' || *key == kEscape) return;
+  }
+}

@@ -1,0 +1,33 @@
+// WaitingRoomDisplay: the display's loop. It fills the console's window
+// (laid out anew when the window changes its size), follows the desk's
+// journal every `kPollMs` (at most that late after a change), lets the
+// newest call stand out for kHighlightMs and beeps once for it (unless
+// quiet), keeps the time of day current, and ends on q or ESC; every other
+// key does nothing. Between those it waits for keys: no busy loop.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "console_types.hpp"
+#include "journal_follower.hpp"
+#include "waiting_room_view.hpp"
+
+class WaitingRoomDisplay {
+ public:
+  static constexpr int kPollMs = 200;
+  static constexpr int kHighlightMs = 10'000;
+
+  struct Clocks {
+    std::function<TimeOfDay()> timeOfDay;
+    std::function<std::int64_t()> milliseconds;  // a steady count, for the highlight
+  };
+
+  WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet);
+  void run();
+
+ private:
+  JournalFollower& follower_;
+  Clocks clocks_;
+  bool quiet_;
+};
