@@ -75,15 +75,14 @@ int main(int argc, char** argv) {
   const char* ended = nullptr;
   try {
     JournalFollower follower(folder, FileSystem::real(), Clock::today);
-    WaitingRoomDisplay display(
-        follower,
-        {Clock::now,
-         [] {
-           return std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now().time_since_epoch())
-               .count();
-         }},
-        quiet);
+    WaitingRoomDisplay display(follower,
+                               {Clock::now,
+                                [] {
+                                  return std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now().time_since_epoch())
+                                      .count();
+                                }},
+                               quiet);
     display.run();
   } catch (const ConsoleClosed& closed) {
     ending = closed;

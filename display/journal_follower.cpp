@@ -59,7 +59,9 @@ bool JournalFollower::poll() {
     } else {
       stamp_ = now;
       const Replay replay = replayJournal(text);
-      if (replay.damage == Replay::Damage::Middle) {
+      // A journal begins with a whole line (the desk writes it in one
+      // step); only later lines can be caught half written.
+      if (replay.damage == Replay::Damage::Middle || (replay.goodLines == 0 && !text.empty())) {
         take(Desk::Unreadable, replay.state,
              "Journalen er skadet efter linje " + std::to_string(replay.goodLines));
       } else if (replay.goodLines > 0 && replay.day < dateText(today_())) {

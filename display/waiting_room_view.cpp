@@ -83,8 +83,8 @@ void drawNewestCall(const WaitingRoom& room, int top, int columns) {
     return;
   }
   drawBigNumber(3, top, shift->lastCalled);
-  const int right = 3 + static_cast<int>(std::to_string(shift->lastCalled).size()) *
-                            (kDigitWidth + 1) + 3;
+  const int right =
+      3 + static_cast<int>(std::to_string(shift->lastCalled).size()) * (kDigitWidth + 1) + 3;
   put(right, top + 1, "Rum " + std::to_string(r), columns);
   put(right, top + 3, categoryWord(shift->category), columns);
 }

@@ -227,8 +227,8 @@ std::optional<int> Win32Console::readKeyCode(DWORD timeoutMs) {
     if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
       readWindow();
       // A program that fills the window lays itself out anew first.
-      if (timeoutMs != INFINITE && windowSize() != std::pair<int, int>{device_.grid().width(),
-                                                                        device_.grid().height()}) {
+      if (timeoutMs != INFINITE &&
+          windowSize() != std::pair<int, int>{device_.grid().width(), device_.grid().height()}) {
         return std::nullopt;
       }
       flush();

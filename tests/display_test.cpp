@@ -1,0 +1,230 @@
+// The waiting room's display: its pictures at three window sizes, and how
+// it follows the desk's journal (whole lines only, damage, a replacement, a
+// closed desk, a new call).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "journal.hpp"
+#include "journal_follower.hpp"
+#include "memory_console.hpp"
+#include "waiting_room_display.hpp"
+#include "waiting_room_view.hpp"
+#include "work_directory.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr CalendarDate kToday{2026, 12, 7};
+
+std::string picture(const MemoryConsole& con) {
+  std::string out;
+  for (int y = 0; y < con.grid().height(); ++y) out += con.grid().rowText(y) + "\n";
+  return out;
+}
+int color(const MemoryConsole& con, int column, int row) {
+  return textColorOf(con.grid().at(column - 1, row - 1).attribute);
+}
+int background(const MemoryConsole& con, int column, int row) {
+  return backgroundOf(con.grid().at(column - 1, row - 1).attribute);
+}
+
+// Rooms 1 (children) and 3 (adults) open; adult 17 was just called into 3.
+WaitingRoom aMorning() {
+  WaitingRoom room;
+  room.open = true;
+  room.now = TimeOfDay{5, 9, 0, 0};
+  room.state.series[0] = SeriesState{20, 3};
+  room.state.series[1] = SeriesState{4, 1};
+  room.state.rooms[0] = ShiftState{2, "Secret Name", {8, 0}, 3, 0, std::nullopt};
+  room.state.rooms[2] = ShiftState{1, "Other Name", {8, 30}, 7, 17, std::nullopt};
+  room.state.newestCallRoom = 3;
+  room.highlightRoom = 3;
+  return room;
+}
+
+TEST(WaitingRoomView, SmallWindowPlainText) {
+  MemoryConsole con({}, 40, 12);
+  drawWaitingRoom(aMorning(), 40, 12);
+  EXPECT_EQ(picture(con),
+            " Kaldte numre                 kl. 09:05 \n"
+            "════════════════════════════════════════\n"
+            "                                        \n"
+            "  Rum    Nummer   Patient               \n"
+            "  Rum 1         -   barn                \n"
+            "  Rum 3        17   voksen              \n"
+            "                                        \n"
+            "                                        \n"
+            "                                        \n"
+            "                                        \n"
+            "                                        \n"
+            " Ventende: voksne 3, boern 1            \n");
+  EXPECT_EQ(background(con, 3, 6), Red) << "the newest call stands out";
+  EXPECT_EQ(color(con, 3, 6), Yellow);
+  EXPECT_EQ(background(con, 3, 5), Blue);
+  EXPECT_EQ(color(con, 3, 5), White);
+  EXPECT_EQ(color(con, 2, 12), LightMagenta);
+}
+
+TEST(WaitingRoomView, LargeWindowBlockDigits) {
+  MemoryConsole con({}, 80, 25);
+  WaitingRoom room = aMorning();
+  drawWaitingRoom(room, 80, 25);
+  const std::string shown = picture(con);
+  std::istringstream rows(shown);
+  std::string row;
+  std::vector<std::string> lines;
+  while (std::getline(rows, row)) lines.push_back(row);
+  ASSERT_EQ(lines.size(), 25u);
+  const std::string blank(62, ' ');
+  EXPECT_EQ(lines[3], "    █   █████      " + blank.substr(1));
+  EXPECT_EQ(lines[4], "   ██       █    Rum 3" + blank.substr(4));
+  EXPECT_EQ(lines[5], "    █      █       " + blank.substr(1));
+  EXPECT_EQ(lines[6], "    █     █      voksen" + blank.substr(5));
+  EXPECT_EQ(lines[7], "   ███    █        " + blank.substr(1));
+  EXPECT_EQ(lines[10].substr(0, 40), "  Rum    Nummer   Patient               ");
+  EXPECT_EQ(lines[12].substr(0, 40), "  Rum 3        17   voksen              ");
+  EXPECT_EQ(background(con, 40, 6), Red) << "the whole band stands out";
+  EXPECT_EQ(background(con, 3, 13), Blue) << "the table row does not, the band does";
+  room.highlightRoom = 0;
+  drawWaitingRoom(room, 80, 25);
+  EXPECT_EQ(background(con, 40, 6), Blue);
+  EXPECT_EQ(color(con, 3, 4), White);
+  EXPECT_EQ(shown.find("Name"), std::string::npos) << "no technician's name, ever";
+}
+
+TEST(WaitingRoomView, ClosedQuietlyWithTheTime) {
+  MemoryConsole con({}, 60, 20);
+  WaitingRoom closed;
+  closed.now = TimeOfDay{30, 7, 0, 0};
+  drawWaitingRoom(closed, 60, 20);
+  EXPECT_EQ(con.grid().rowText(9), std::string(27, ' ') + "Lukket" + std::string(27, ' '));
+  EXPECT_EQ(con.grid().rowText(11), std::string(25, ' ') + "kl. 07:30" + std::string(26, ' '));
+  EXPECT_EQ(background(con, 1, 1), Black);
+  EXPECT_EQ(color(con, 28, 10), LightGrey);
+  closed.problem = "Journalen er skadet efter linje 12";
+  drawWaitingRoom(closed, 60, 20);
+  EXPECT_EQ(con.grid().rowText(18, 0, 36), " Journalen er skadet efter linje 12 ");
+  EXPECT_EQ(background(con, 2, 19), Red);
+}
+
+class Following : public testing::Test {
+ protected:
+  WorkDirectory dir{testing::UnitTest::GetInstance()->current_test_info()->name()};
+  Journal desk{FileSystem::real(), [] { return kToday; }};
+  JournalFollower follower{".", FileSystem::real(), [] { return kToday; }};
+  DayState state;
+
+  void issue(int category) {
+    Change issued(ChangeKind::Issued, 0, category);
+    issued.number = state.series[static_cast<std::size_t>(category - 1)].counter + 1;
+    ASSERT_TRUE(applyChange(state, issued));
+    desk.record(issued, [this] { return state; });
+  }
+  void call(int room, int category) {
+    Change called(ChangeKind::Called, room, category);
+    const auto& s = state.series[static_cast<std::size_t>(category - 1)];
+    called.number = s.counter - s.waiting + 1;
+    ASSERT_TRUE(applyChange(state, called));
+    desk.record(called, [this] { return state; });
+  }
+  void open(int room, int category) {
+    Change opened(ChangeKind::Opened, room, category);
+    opened.name = "X";
+    ASSERT_TRUE(applyChange(state, opened));
+    desk.record(opened, [this] { return state; });
+  }
+};
+
+TEST_F(Following, ClosedUntilTheDeskStartsThenEveryChangeAndEachNewCallOnce) {
+  EXPECT_FALSE(follower.poll());
+  EXPECT_EQ(follower.desk(), JournalFollower::Desk::Closed);
+  desk.rewrite(state);
+  EXPECT_TRUE(follower.poll());
+  EXPECT_EQ(follower.desk(), JournalFollower::Desk::Open);
+  open(2, 1);
+  issue(1);
+  issue(1);
+  EXPECT_TRUE(follower.poll());
+  EXPECT_EQ(follower.newCallRoom(), 0);
+  EXPECT_FALSE(follower.poll()) << "nothing changed: the file is not even read";
+  call(2, 1);
+  EXPECT_TRUE(follower.poll());
+  EXPECT_EQ(follower.newCallRoom(), 2);
+  EXPECT_EQ(follower.state().rooms[1]->lastCalled, 1);
+  call(2, 1);
+  EXPECT_TRUE(follower.poll());
+  EXPECT_EQ(follower.newCallRoom(), 2) << "the same room again is a new call";
+  desk.rewrite(state);  // the desk started again: the same state, rewritten
+  follower.poll();
+  EXPECT_EQ(follower.newCallRoom(), 0);
+  EXPECT_EQ(follower.state(), state);
+  desk.closeDay();
+  EXPECT_TRUE(follower.poll());
+  EXPECT_EQ(follower.desk(), JournalFollower::Desk::Closed);
+}
+
+TEST_F(Following, OnlyWholeLinesAndDamageIsSaid) {
+  desk.rewrite(state);
+  open(1, 2);
+  const std::string whole = WorkDirectory::read(Journal::kFileName);
+  Change issued(ChangeKind::Issued, 0, 2);
+  issued.number = 1;
+  const std::string line = journalLine(3, kToday, issued);
+  WorkDirectory::write(Journal::kFileName, whole + line.substr(0, 12));  // being written
+  follower.poll();
+  EXPECT_EQ(follower.state().series[1].waiting, 0);
+  WorkDirectory::write(Journal::kFileName, whole + line);
+  follower.poll();
+  EXPECT_EQ(follower.state().series[1].waiting, 1);
+
+  std::string damaged = whole + line;
+  damaged[whole.size() - 10] ^= 1;
+  WorkDirectory::write(Journal::kFileName, damaged);
+  follower.poll();
+  EXPECT_EQ(follower.desk(), JournalFollower::Desk::Unreadable);
+  EXPECT_EQ(follower.problem(), "Journalen er skadet efter linje 1");
+
+  WorkDirectory::write(Journal::kFileName, "1 2026-12-06 dag 0 " + std::string("00000000\r\n"));
+  follower.poll();
+  EXPECT_EQ(follower.desk(), JournalFollower::Desk::Unreadable) << "a bad only line";
+}
+
+TEST_F(Following, YesterdaysJournalAndAMissingFolder) {
+  Journal yesterday(FileSystem::real(), [] { return CalendarDate{2026, 12, 6}; });
+  yesterday.rewrite(state);
+  follower.poll();
+  EXPECT_EQ(follower.desk(), JournalFollower::Desk::Closed);
+
+  fs::create_directory("desk");
+  JournalFollower away("desk", FileSystem::real(), [] { return kToday; });
+  away.poll();
+  EXPECT_EQ(away.desk(), JournalFollower::Desk::Closed);
+  fs::remove("desk");
+  EXPECT_TRUE(away.poll());
+  EXPECT_EQ(away.problem(), "Mappen desk findes ikke");
+  fs::create_directory("desk");
+  EXPECT_TRUE(away.poll());
+  EXPECT_EQ(away.desk(), JournalFollower::Desk::Closed);
+  EXPECT_EQ(away.problem(), "");
+}
+
+TEST(WaitingRoomLoop, OnlyQOrEscEndItAndANewCallBeepsUnlessQuiet) {
+  for (const int end : {int{'q'}, 27}) {
+    WorkDirectory dir("display-loop");
+    MemoryConsole con({'x', 0, 59, MemoryConsole::kNoKey, 13, end, 'z'}, 40, 12);
+    JournalFollower follower(".", FileSystem::real(), [] { return kToday; });
+    WaitingRoomDisplay display(follower,
+                               {[] {
+                                  return TimeOfDay{0, 9, 0, 0};
+                                },
+                                [] { return 0; }},
+                               false);
+    display.run();
+    EXPECT_EQ(con.keysLeft(), 1u) << end;
+    EXPECT_EQ(con.grid().rowText(5, 0, 40).find("Lukket"), 17u);
+  }
+}
+
+}  // namespace
