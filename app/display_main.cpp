@@ -10,6 +10,7 @@
 
 #include "console.hpp"
 #include "console_session.hpp"
+#include "file_watch.hpp"
 #include "journal_follower.hpp"
 #include "waiting_room_display.hpp"
 
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
   const char* ended = nullptr;
   try {
     JournalFollower follower(folder, FileSystem::real(), Clock::today);
+    FileWatch watch(folder);
     WaitingRoomDisplay display(follower,
                                {Clock::now,
                                 [] {
@@ -82,7 +84,7 @@ int main(int argc, char** argv) {
                                              std::chrono::steady_clock::now().time_since_epoch())
                                       .count();
                                 }},
-                               quiet);
+                               quiet, &watch);
     display.run();
   } catch (const ConsoleClosed& closed) {
     ending = closed;

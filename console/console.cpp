@@ -77,3 +77,7 @@ std::pair<int, int> Console::windowSize() {
 void Console::resizeScreen(int columns, int rows) {
   if (g_device) g_device->resize(columns, rows);
 }
+
+void Console::wakeOn(std::intptr_t handle) {
+  if (g_device) g_device->wakeOn(handle);
+}

@@ -29,6 +29,8 @@ class Console {
   // The window's size in cells, and a screen of a new size (blank).
   static std::pair<int, int> windowSize();
   static void resizeScreen(int columns, int rows);
+  // See ConsoleFace::wakeOn.
+  static void wakeOn(std::intptr_t handle);
 
   // Makes `device` the console of the process (nullptr detaches).
   static void attach(ConsoleDevice* device);

@@ -36,6 +36,7 @@ class ConsoleDevice {
   // A new, blank grid of width x height cells (at least 1 each) in the
   // current attribute; the cursor goes to the top left.
   void resize(int width, int height);
+  void wakeOn(std::intptr_t handle) { face_.wakeOn(handle); }
 
   const CellGrid& grid() const { return grid_; }
   int cursorX() const { return x_; }  // 0-based

@@ -5,6 +5,7 @@
 // changed what the face shows, and nextKeyCode() when it needs a key.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <utility>
 
@@ -44,4 +45,8 @@ class ConsoleFace {
   // The window's size in cells (columns, rows); {0, 0} when the face has
   // no window of its own (the grid is the window).
   virtual std::pair<int, int> windowSize() const { return {0, 0}; }
+  // A handle (a FileWatch's) that also ends nextKeyCodeWithin's wait, with
+  // nothing, when it has news; -1: none. Faces that cannot wait on one
+  // ignore it.
+  virtual void wakeOn(std::intptr_t handle) { (void)handle; }
 };

@@ -6,8 +6,9 @@ namespace {
 constexpr int kEscape = 27;
 }
 
-WaitingRoomDisplay::WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet)
-    : follower_(follower), clocks_(std::move(clocks)), quiet_(quiet) {}
+WaitingRoomDisplay::WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
+                                       FileWatch* watch)
+    : follower_(follower), clocks_(std::move(clocks)), quiet_(quiet), watch_(watch) {}
 
 void WaitingRoomDisplay::run() {
   std::pair<int, int> size{0, 0};
@@ -15,7 +16,9 @@ void WaitingRoomDisplay::run() {
   int highlight = 0;
   std::int64_t highlightEnds = 0;
   bool first = true;
+  if (watch_) Console::wakeOn(watch_->handle());
   for (;;) {
+    if (watch_) watch_->drain();
     bool redraw = first;
     first = false;
     const auto window = Console::windowSize();

@@ -1,6 +1,7 @@
 // WaitingRoomDisplay: the display's loop. It fills the console's window
 // (laid out anew when the window changes its size), follows the desk's
-// journal every `kPollMs` (at most that late after a change), lets the
+// journal as soon as `watch` says the folder changed, and every `kPollMs`
+// in any case (network shares, Windows), lets the
 // newest call stand out for kHighlightMs and beeps once for it (unless
 // quiet), keeps the time of day current, and ends on q or ESC; every other
 // key does nothing. Between those it waits for keys: no busy loop.
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "console_types.hpp"
+#include "file_watch.hpp"
 #include "journal_follower.hpp"
 #include "waiting_room_view.hpp"
 
@@ -23,11 +25,13 @@ class WaitingRoomDisplay {
     std::function<std::int64_t()> milliseconds;  // a steady count, for the highlight
   };
 
-  WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet);
+  WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
+                     FileWatch* watch = nullptr);
   void run();
 
  private:
   JournalFollower& follower_;
   Clocks clocks_;
   bool quiet_;
+  FileWatch* watch_;
 };

@@ -324,6 +324,60 @@ TEST_F(EndToEnd, KilledTheDayIsTakenUpYesterdayIsSetAsideEscEndsTheDay) {
   EXPECT_FALSE(fs::exists(dir_ / "journal.txt"));
 }
 
+std::unique_ptr<TmuxPane> displayOn(const fs::path& dir) {
+  auto pane = std::make_unique<TmuxPane>(80, 25,
+                                         std::string(MORVALIS_DISPLAY_BINARY) + " --quiet " +
+                                             dir.string() + "; printf \"exit=$?\"; sleep 60",
+                                         dir.string());
+  pane->waitFor([](const VtModel& m) { return screenContains(m, "Lukket"); });
+  return pane;
+}
+
+// The row of the display's table for a room, or "" when it has none.
+std::string displayRow(const VtModel& m, int room) {
+  for (int row = 0; row < 25; ++row) {
+    const std::string text = m.screen.rowText(row, 2, 40);
+    if (text.rfind("Rum " + std::to_string(room) + " ", 0) == 0 &&
+        text.find("   ") != std::string::npos) {
+      return text;
+    }
+  }
+  return "";
+}
+
+TEST_F(EndToEnd, TheWaitingRoomDisplayFollowsTheDesk) {
+  auto display = displayOn(dir_);
+  auto desk = deskAt(dir_, "2026-12-07 09:00");
+  display->waitForText("Ingen er kaldt endnu");
+  desk->sendKeys("F1 3 v H a n s Enter F3 v F3 v");
+  desk->waitForText("Ventende: 2 - 0");
+  const auto sent = std::chrono::steady_clock::now();
+  desk->sendKeys("F4 3");
+  VtModel s = display->waitFor(
+      [](const VtModel& m) { return displayRow(m, 3).find(" 1   voksen") != std::string::npos; });
+  const auto delay = std::chrono::steady_clock::now() - sent;
+  EXPECT_LT(delay, std::chrono::milliseconds(500));
+  EXPECT_FALSE(screenContains(s, "Hans")) << "the screen is public";
+  EXPECT_TRUE(screenContains(s, "Rum 3"));
+  EXPECT_TRUE(screenContains(s, "Ventende: voksne 1, boern 0"));
+
+  desk->sendKeys("F2 3");
+  display->waitFor([](const VtModel& m) { return displayRow(m, 3).empty(); });
+  desk->sendKeys("F1 5 b I b Enter F3 b F4 5");
+  display->waitFor(
+      [](const VtModel& m) { return displayRow(m, 5).find(" 1   barn") != std::string::npos; });
+  killTheDesk(*desk);
+  desk = deskAt(dir_, "2026-12-07 09:10");
+  desk->waitForText("Genoptaget");
+  s = display->waitFor([](const VtModel& m) { return !displayRow(m, 5).empty(); });
+  EXPECT_NE(displayRow(s, 5).find(" 1   barn"), std::string::npos)
+      << "the desk taken up shows again";
+  desk->sendKeys("Escape");
+  display->waitForText("Lukket");
+  display->sendKeys("q");
+  display->waitForText("exit=0");
+}
+
 TEST_F(EndToEnd, ASecondCopyInTheSameDirectorySaysSoAndTouchesNothing) {
   auto pane = start(80, 25);
   const std::string status = runCommand("cd " + dir_.string() + " && " + MORVALIS_BINARY +

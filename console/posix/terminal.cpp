@@ -285,15 +285,18 @@ void TerminalSession::waitForInput(int limitMs) {
   const bool limited = limitMs >= 0 && (waitMs < 0 || limitMs < waitMs);
   const int ms = limited ? limitMs : waitMs;
   timespec wait{ms / 1000, (ms % 1000) * 1'000'000L};
-  pollfd input{fd_, POLLIN, 0};
-  const int ready = ppoll(&input, 1, ms >= 0 ? &wait : nullptr, &waitMask_);
+  pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+  pollfd& input = fds[0];
+  const nfds_t count = wakeFd_ >= 0 && limitMs >= 0 ? 2 : 1;
+  const int ready = ppoll(fds, count, ms >= 0 ? &wait : nullptr, &waitMask_);
+  if (ready > 0 && count == 2 && (fds[1].revents & POLLIN)) woken_ = true;
   decoded_.clear();
   if (ready < 0) {
     if (errno == EINTR || errno == EAGAIN) return;
     throw ConsoleClosed{};
   }
-  if (ready == 0) {
-    if (!limited) decoder_.timeout(decoded_);
+  if (ready == 0 || (input.revents == 0 && woken_)) {
+    if (ready == 0 && !limited) decoder_.timeout(decoded_);
   } else if (input.revents & POLLIN) {
     unsigned char bytes[256];
     const ssize_t n = ::read(fd_, bytes, sizeof bytes);
@@ -336,7 +339,10 @@ bool TerminalSession::awaitKey(long long deadlineMs) {
       continue;
     }
     const long long left = deadlineMs - now();
-    if (left <= 0) return false;
+    if (left <= 0 || woken_) {
+      woken_ = false;
+      return false;
+    }
     waitForInput(static_cast<int>(left));
   }
 }

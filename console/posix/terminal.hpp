@@ -54,6 +54,7 @@ class TerminalSession : public ConsoleFace {
   int nextKeyCode() override;
   std::optional<int> nextKeyCodeWithin(int timeoutMs) override;
   std::pair<int, int> windowSize() const override;
+  void wakeOn(std::intptr_t handle) override { wakeFd_ = static_cast<int>(handle); }
 
  private:
   TerminalSession(int fd, const termios& original, int columns, int rows, MinimumSize minimum);
@@ -78,6 +79,8 @@ class TerminalSession : public ConsoleFace {
   void writeAll(const std::string& bytes);
 
   int fd_;
+  int wakeFd_ = -1;
+  bool woken_ = false;
   termios original_;
   termios raw_;
   sigset_t savedMask_;

@@ -55,6 +55,7 @@ void PtyProgram::read(int timeoutMs) {
     const ssize_t n = ::read(master_, buffer, sizeof buffer);
     if (n <= 0) return;
     const std::string_view bytes(buffer, static_cast<std::size_t>(n));
+    bytesRead += bytes.size();
     screen.feed(bytes);
     seen_ += bytes;
     // The primary device attributes query, answered as xterm does, so the

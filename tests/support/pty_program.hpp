@@ -34,6 +34,7 @@ class PtyProgram {
   pid_t pid() const { return pid_; }
 
   VtModel screen{80, 25};
+  std::size_t bytesRead = 0;  // all the program wrote so far
 
  private:
   void read(int timeoutMs);

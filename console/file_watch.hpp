@@ -1,0 +1,28 @@
+// FileWatch: wakes the wait for a key when something changes in a folder
+// (inotify on Linux), so a reader of a file there sees a change at once.
+// Where there is no such thing (Windows here, or inotify refused) it does
+// nothing, and the caller's polling is all there is. Changes made by other
+// computers on a network share are not seen by inotify either: poll too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class FileWatch {
+ public:
+  explicit FileWatch(const std::string& folder);
+  ~FileWatch();
+  FileWatch(const FileWatch&) = delete;
+  FileWatch& operator=(const FileWatch&) = delete;
+
+  // What the wait for keys also waits on (see Console::wakeOn); -1: none.
+  std::intptr_t handle() const;
+  // Takes the news (so the next wait waits again) and watches the folder
+  // anew when it had gone away.
+  void drain();
+
+ private:
+  std::string folder_;
+  int fd_ = -1;
+  int watch_ = -1;
+};
