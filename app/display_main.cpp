@@ -26,8 +26,9 @@ constexpr const char* kUsage =
     "  --help      this text\n"
     "  --version   the version\n";
 
-int usageError(const std::string& what) {
-  std::fprintf(stderr, "morvalis-display: %s\nTry 'morvalis-display --help'.\n", what.c_str());
+int usageError(const char* what, const std::string& subject) {
+  std::fprintf(stderr, "morvalis-display: %s%s\nTry 'morvalis-display --help'.\n", what,
+               subject.c_str());
   return 2;
 }
 
@@ -35,8 +36,7 @@ int usageError(const std::string& what) {
 
 int main(int argc, char** argv) {
   bool quiet = false;
-  std::string folder;
-  bool folderGiven = false;
+  const char* folderArg = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help") {
@@ -50,18 +50,17 @@ int main(int argc, char** argv) {
     if (arg == "--quiet") {
       quiet = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
-      return usageError("unknown option " + arg);
-    } else if (folderGiven) {
-      return usageError("one directory at the most");
+      return usageError("unknown option ", arg);
+    } else if (folderArg) {
+      return usageError("one directory at the most, not also ", arg);
     } else {
-      folder = arg;
-      folderGiven = true;
+      folderArg = argv[i];
     }
   }
-  if (!folderGiven) folder = ".";
+  const std::string folder = folderArg ? folderArg : ".";
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) {
-    return usageError(folder + " is not a directory");
+    return usageError("not a directory: ", folder);
   }
 
   std::string reason;

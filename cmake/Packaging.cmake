@@ -1,6 +1,6 @@
 # The Debian binary package: `cpack -G DEB` in a release build folder gives
-# morvalis_<version>_<arch>.deb with the program in /usr/bin, its manual
-# page and the copyright file and changelog in /usr/share/doc/morvalis.
+# morvalis_<version>_<arch>.deb with both programs in /usr/bin, their manual
+# pages and the copyright file and changelog in /usr/share/doc/morvalis.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME morvalis)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -14,7 +14,9 @@ categories (adults and children) get numbers, and the oldest number of a
 room's category is called into it. One desk operator drives it from the
 keyboard on a fixed 80 x 25 screen in colour, in Danish. Every finished shift
 becomes one line at the top of data.txt, which is replaced in one atomic step
-so that no record is ever lost.")
+so that no record is ever lost; a journal of the day brings the queues and
+open shifts back after an unplanned end. morvalis-display shows the called
+numbers on a second screen for the waiting room.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -335,7 +335,7 @@ std::unique_ptr<TmuxPane> displayOn(const fs::path& dir) {
 
 // The row of the display's table for a room, or "" when it has none.
 std::string displayRow(const VtModel& m, int room) {
-  for (int row = 0; row < 25; ++row) {
+  for (int row = 0; row < m.screen.height(); ++row) {
     const std::string text = m.screen.rowText(row, 2, 40);
     if (text.rfind("Rum " + std::to_string(room) + " ", 0) == 0 &&
         text.find("   ") != std::string::npos) {
@@ -564,6 +564,34 @@ TEST_F(EndToEnd, TheWindowsProgramKilledTakesUpItsDay) {
   pane->sendKeys("Escape");
   pane->waitForText("exit=0");
   EXPECT_FALSE(fs::exists(dir_ / "journal.txt"));
+}
+
+TEST_F(EndToEnd, TheWindowsDisplayFollowsTheWindowsDesk) {
+  if (!fs::exists(MORVALIS_WINDOWS_DISPLAY_EXE)) {
+    GTEST_SKIP() << MORVALIS_WINDOWS_DISPLAY_EXE << " is not built: ./scripts/windows builds it";
+  }
+  const std::string wine = std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX +
+                           " XDG_RUNTIME_DIR=" + MORVALIS_WINE_RUNTIME + " WINEDEBUG=-all wine ";
+  TmuxPane display(60, 20,
+                   wine + MORVALIS_WINDOWS_DISPLAY_EXE + " --quiet; printf \"exit=$?\"; sleep 60",
+                   dir_.string());
+  display.waitFor([](const VtModel& m) { return screenContains(m, "Lukket"); },
+                  std::chrono::seconds(30));
+  TmuxPane desk(80, 25, wine + MORVALIS_WINDOWS_EXE + "; printf \"exit=$?\"; sleep 60",
+                dir_.string());
+  desk.waitFor([](const VtModel& m) { return screenContains(m, "Ventende:"); },
+               std::chrono::seconds(30));
+  desk.sendKeys("F1 2 b A n n a Enter F3 b F4 2");
+  desk.waitForText("Indkald nummer: 1");
+  const auto called = std::chrono::steady_clock::now();
+  VtModel s = display.waitFor(
+      [](const VtModel& m) { return displayRow(m, 2).find(" 1   barn") != std::string::npos; });
+  EXPECT_LT(std::chrono::steady_clock::now() - called, std::chrono::milliseconds(500));
+  EXPECT_FALSE(screenContains(s, "Anna"));
+  desk.sendKeys("Escape");
+  display.waitFor([](const VtModel& m) { return screenContains(m, "Lukket"); });
+  display.sendKeys("q");
+  s = display.waitForText("exit=0");
 }
 
 TEST(EndToEndNoTerminal, WithoutATerminalItSaysSoAndFails) {
