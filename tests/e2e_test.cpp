@@ -543,7 +543,8 @@ TEST_F(EndToEnd, TheWindowsProgramKilledTakesUpItsDay) {
   pane->sendKeys("F3 v F3 b F1 4 b A n n a Enter");
   pane->waitFor([](const VtModel& m) { return color(m, 46, 4) == LightRed; });
   EXPECT_TRUE(fs::exists(dir_ / "journal.txt"));
-  const std::string pid = runCommand("pgrep -x morvalis.exe");
+  const std::string pid =
+      runCommand("pgrep -P " + std::to_string(pane->panePid()) + " -x morvalis.exe");
   ASSERT_FALSE(pid.empty());
   ::kill(std::stoi(pid), SIGKILL);
   pane->waitForText("exit=");

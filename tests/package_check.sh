@@ -65,7 +65,8 @@ else
 fi
 
 if command -v lintian >/dev/null 2>&1; then
-  tags=$(lintian --fail-on none "$deb" 2>/dev/null | grep -E '^[EW]:' || true)
+  # lintian keeps caches in TMPDIR: a scratch folder, not /tmp.
+  tags=$(TMPDIR="$unpacked" lintian --fail-on none "$deb" 2>/dev/null | grep -E '^[EW]:' || true)
   [ -z "$tags" ] || fail "lintian: $tags"
   lintian_result="no errors, no warnings"
 else
