@@ -242,10 +242,11 @@ void KeyDecoder::stringEscape(std::uint8_t byte, std::vector<int>& out) {
     if (introducer_ == 'P') keepReply("\x1bP" + sequence_);
     return reset();
   }
-  // Any other escape ends the string unfinished and begins anew.
+  // Any other escape ends the string unfinished and begins anew. A second
+  // ESC is that new beginning itself: the first was the cut string's own.
   reset();
   state_ = State::Escape;
-  escape(byte, out);
+  if (byte != kEsc) escape(byte, out);
 }
 
 void KeyDecoder::startUtf8(std::uint8_t byte) {

@@ -45,8 +45,10 @@ std::string TerminalPresenter::take(const ScreenState& state) {
 std::string TerminalPresenter::handBack(const ScreenState& state, int cursorStyle) {
   std::string out = take(state);
   if (tooSmall()) {
-    // Only the message shows: leave a blank terminal in its default colours.
-    out += "\x1b[0m\x1b[2J\x1b[H\x1b[?25h";
+    // Only the message shows: leave a blank terminal in its default
+    // colours, with the user's cursor.
+    out += "\x1b[0m\x1b[2J\x1b[H";
+    renderer_.restoreCursor(out, cursorStyle);
   } else {
     renderer_.restore(state.grid, out, cursorStyle);
   }

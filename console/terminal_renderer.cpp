@@ -118,11 +118,19 @@ void TerminalRenderer::setShape(CursorShape shape, std::string& out) {
       out += "\x1b[?25l";
       break;
     case CursorShape::Normal:
-      out += options_.linuxCursor ? "\x1b[?2c" : "\x1b[4 q";
+      if (options_.linuxCursor) {
+        out += "\x1b[?2c";
+      } else if (options_.shapeCursor) {
+        out += "\x1b[4 q";
+      }
       out += "\x1b[?25h";
       break;
     case CursorShape::Solid:
-      out += options_.linuxCursor ? "\x1b[?6c" : "\x1b[2 q";
+      if (options_.linuxCursor) {
+        out += "\x1b[?6c";
+      } else if (options_.shapeCursor) {
+        out += "\x1b[2 q";
+      }
       out += "\x1b[?25h";
       break;
   }
@@ -151,16 +159,20 @@ void TerminalRenderer::render(const ScreenState& state, std::string& out) {
   out.append(static_cast<std::size_t>(std::max(state.bells, 0)), '\a');
 }
 
-void TerminalRenderer::restore(const CellGrid& grid, std::string& out, int cursorStyle) {
+void TerminalRenderer::restoreCursor(std::string& out, int cursorStyle) const {
   out += "\x1b[0m";
   if (options_.linuxCursor) {
     out += "\x1b[?0c";
-  } else {
+  } else if (options_.shapeCursor && cursorStyle >= 0) {
     out += "\x1b[";
-    appendNumber(out, std::max(cursorStyle, 0));
+    appendNumber(out, cursorStyle);
     out += " q";
   }
   out += "\x1b[?25h";
+}
+
+void TerminalRenderer::restore(const CellGrid& grid, std::string& out, int cursorStyle) {
+  restoreCursor(out, cursorStyle);
   if (!painted_) return;
   const auto [lastColumn, lastRow] = grid.drawnExtent(columns_, rows_);
   // The picture was drawn on an erase in its background colour, which

@@ -28,6 +28,10 @@ class TerminalRenderer {
     bool eraseUsesBackground = true;
     // The Linux console sets the cursor shape with CSI ? n c, not DECSCUSR.
     bool linuxCursor = false;
+    // DECSCUSR may be sent: the terminal said which style the user has, so
+    // it can be given back. Without, the cursor keeps the terminal's own
+    // shape and is only hidden and shown.
+    bool shapeCursor = false;
   };
 
   explicit TerminalRenderer(Options options) : options_(options) {}
@@ -40,6 +44,8 @@ class TerminalRenderer {
   // DECSCUSR value the user had; -1 when unknown: the terminal's default)
   // on a fresh line below the picture.
   void restore(const CellGrid& grid, std::string& out, int cursorStyle = -1);
+  // The default colours and the user's cursor, visible (see restore).
+  void restoreCursor(std::string& out, int cursorStyle) const;
   bool painted() const { return painted_; }
   const Options& options() const { return options_; }
   void setOptions(Options options) { options_ = options; }

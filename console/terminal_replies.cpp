@@ -16,6 +16,10 @@ std::optional<int> leadingNumber(std::string_view s) {
 void TerminalReplies::take(std::string_view reply) {
   if (reply.starts_with("\x1b[>") && reply.ends_with('c')) {
     terminalType = leadingNumber(reply.substr(3));
+    const auto semicolon = reply.find(';');
+    if (semicolon != std::string_view::npos) {
+      terminalVersion = leadingNumber(reply.substr(semicolon + 1));
+    }
   } else if (reply.starts_with("\x1b[?") && reply.ends_with('c')) {
     allAnswered = true;
   } else if (reply.starts_with("\x1bP1$r") && reply.ends_with(" q")) {
@@ -28,4 +32,11 @@ bool TerminalReplies::erasesInBackground(std::string_view term) const {
   constexpr int kGnuScreen = 83;
   if (terminalType) return *terminalType != kGnuScreen;
   return !term.starts_with("screen");
+}
+
+int TerminalReplies::restoreStyle() const {
+  if (!cursorStyle) return -1;
+  // kitty: "1 ; 4000 + version" in its secondary device attributes.
+  const bool kitty = terminalType == 1 && terminalVersion && *terminalVersion >= 4000;
+  return kitty ? 0 : *cursorStyle;
 }

@@ -19,6 +19,7 @@ struct TerminalReplies {
   static constexpr const char* kQueriesWithoutStyle = "\x1b[>c\x1b[c";
 
   std::optional<int> terminalType;  // secondary device attributes' first parameter
+  std::optional<int> terminalVersion;  // and its second
   std::optional<int> cursorStyle;   // the DECSCUSR value in use
   bool allAnswered = false;         // the primary device attributes came
 
@@ -27,4 +28,11 @@ struct TerminalReplies {
   // but GNU screen, which is told by its answer, or by TERM=screen* when
   // nothing answered.
   bool erasesInBackground(std::string_view term) const;
+  // Whether the program may change the cursor's shape: only where it can
+  // give the user's back, that is where the terminal said which it is.
+  bool mayShapeCursor() const { return cursorStyle.has_value(); }
+  // The DECSCUSR value that gives the user's cursor back; -1: send none.
+  // kitty answers 1 while it shows its configured shape, whatever that
+  // is, and takes 0 as "the configured shape".
+  int restoreStyle() const;
 };

@@ -248,6 +248,7 @@ const std::vector<Case> kOwnCases = {
      {'a'}},
     {"ESC inside CSI starts afresh", {"\033[1\033OP"}, {0, 59}},
     {"string cut by another escape", {"\033]0;t\033[A"}, {0, 0x48}},
+    {"string cut by ESC ESC: one Escape at the most", {"\033]0;x\033\033", kTimeout}, {27}},
     {"sequence cut by the long wait", {"\033[1;", kTimeout, "x"}, {'x'}},
     {"string cut by the long wait", {"\033]0;ti", kTimeout, "x"}, {'x'}},
     {"endless CSI dropped up to its end", {"\033[" + std::string(5000, '1') + "~d"}, {'d'}},

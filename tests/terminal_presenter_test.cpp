@@ -3,10 +3,13 @@
 // answers to the start-up queries mean.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include <map>
 
 #include "front_desk.hpp"
 #include "presenter_face.hpp"
+#include "key_decoder.hpp"
 #include "terminal_replies.hpp"
 #include "test_name.hpp"
 #include "vt_model.hpp"
@@ -46,9 +49,13 @@ TEST(TerminalPresenter, OneWritePerKeyPressAndTheTerminalShowsTheGridAtEveryWait
 }
 
 TEST(TerminalPresenter, HandBackLeavesDefaultColoursOutsideThePictureAndTheUsersCursor) {
+  TerminalRenderer::Options shapes;
+  shapes.shapeCursor = true;
+  // -1: the terminal never said; nothing is sent, so the model keeps its 0.
   for (const auto& [reported, restored] : {std::pair{2, 2}, std::pair{-1, 0}}) {
     VtModel terminal(100, 30);
-    PresenterFace face(100, 30, {}, [&](int, const std::string& bytes) { terminal.feed(bytes); });
+    PresenterFace face(
+        100, 30, {}, [&](int, const std::string& bytes) { terminal.feed(bytes); }, shapes);
     startScreen();
     face.flush();
     terminal.feed(face.presenter.handBack(face.state(), reported));
@@ -115,5 +122,57 @@ INSTANTIATE_TEST_SUITE_P(
         RepliesCase{"no answer under TERM xterm", {}, "xterm-256color", true, {}},
         RepliesCase{"cursor style not known", {"\033P0$r"}, "xterm", true, {}}),
     [](const testing::TestParamInfo<RepliesCase>& param) { return testNameOf(param.param.name); });
+
+// What each measured terminal answered to the start-up queries, and the
+// cursor sequences (DECSCUSR) the program may then send: none at all where
+// the terminal did not say which style the user has, and at the end the
+// one that gives the user's style back (kitty: 0, its "configured").
+TEST(TerminalPresenter, EveryMeasuredTerminalGetsItsOwnCursorBack) {
+  struct Row {
+    const char* terminal;
+    const char* replies;
+    const char* expected;  // the DECSCUSR values sent, in order
+  };
+  const Row rows[] = {
+      {"xterm", "\x1b[>41;379;0c\x1bP1$r2 q\x1b\\\x1b[?64;1c", "4 2 4 2"},
+      {"st", "\x1b[?6c", ""},
+      {"VTE", "\x1b[>65;7006;1c\x1bP1$r0 q\x1b\\\x1b[?65;1;9c", "4 2 4 0"},
+      {"rxvt-unicode", "\x1b[>85;95;0c\x1b[?1;2c", ""},
+      {"kitty", "\x1b[>1;4000;26c\x1bP1$r1 q\x1b\\\x1b[?62;c", "4 2 4 0"},
+      {"alacritty", "\x1b[>0;1700;1c\x1b[?6c", ""},
+      {"mlterm", "\x1b[>24;279;0c\x1bP1$r2 q\x1b\\\x1b[?63;1c", "4 2 4 2"},
+      {"tmux", "\x1b[>84;0;0c\x1b[?1;2c", ""},
+      {"GNU screen", "\x1b[>83;40900;0c\x1b[?1;2c", ""},
+  };
+  for (const Row& row : rows) {
+    KeyDecoder decoder;
+    std::vector<int> keys;
+    for (const char c : std::string(row.replies)) decoder.feed(static_cast<std::uint8_t>(c), keys);
+    TerminalReplies replies;
+    for (const std::string& reply : decoder.takeReplies()) replies.take(reply);
+    EXPECT_TRUE(keys.empty()) << row.terminal;
+    TerminalRenderer::Options options;
+    options.shapeCursor = replies.mayShapeCursor();
+    std::string sent;
+    PresenterFace face(80, 25, {}, [&](int, const std::string& bytes) { sent += bytes; }, options);
+    startScreen();
+    for (const CursorShape shape : {CursorShape::Normal, CursorShape::Solid, CursorShape::Hidden,
+                                    CursorShape::Normal}) {
+      Console::setCursorShape(shape);
+      face.flush();
+    }
+    face.presenter.resize(40, 10);  // too small: the hand-back gives the cursor back too
+    face.flush();
+    sent += face.presenter.handBack(face.state(), replies.restoreStyle());
+    std::string styles;
+    const std::regex decscusr("\x1b\\[(\\d*) q");
+    for (auto i = std::sregex_iterator(sent.begin(), sent.end(), decscusr);
+         i != std::sregex_iterator(); ++i) {
+      styles += (styles.empty() ? "" : " ") + (*i)[1].str();
+    }
+    EXPECT_EQ(styles, row.expected) << row.terminal;
+    EXPECT_EQ(sent.substr(sent.rfind("\x1b[?25")), "\x1b[?25h") << row.terminal << ": shown at the end";
+  }
+}
 
 }  // namespace

@@ -102,7 +102,9 @@ TEST(TerminalRenderer, ErrorBoxAndItsRemovalReplayExactly) {
 }
 
 TEST(TerminalRenderer, CursorShapeAndPositionFollowTheConsole) {
-  ReplayFace face(80, 25);
+  TerminalRenderer::Options shapes;
+  shapes.shapeCursor = true;
+  ReplayFace face(80, 25, shapes);
   MainScreen screen;
   startScreen(screen);
   Console::setCursorShape(CursorShape::Normal);

@@ -188,8 +188,10 @@ void TerminalSession::takeReplies() {
 void TerminalSession::applyReplies() {
   TerminalRenderer::Options options = presenter_.options();
   const bool erases = replies_.erasesInBackground(termName());
-  if (options.eraseUsesBackground != erases) {
+  const bool shapes = replies_.mayShapeCursor();
+  if (options.eraseUsesBackground != erases || options.shapeCursor != shapes) {
     options.eraseUsesBackground = erases;
+    options.shapeCursor = shapes;
     presenter_.setOptions(options);
   }
 }
@@ -204,7 +206,7 @@ void TerminalSession::flush() {
 }
 
 void TerminalSession::handBack() {
-  writeAll(presenter_.handBack(state(), replies_.cursorStyle.value_or(-1)));
+  writeAll(presenter_.handBack(state(), replies_.restoreStyle()));
   tcsetattr(fd_, TCSANOW, &original_);
 }
 
