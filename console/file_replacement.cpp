@@ -7,6 +7,7 @@ constexpr std::size_t kBufferSize = 1 << 16;
 }
 
 bool FileReplacement::fail(const std::string& what) {
+  fault_ = files_.fault();
   error_ = what + ": " + files_.reason();
   failed_ = true;
   return false;

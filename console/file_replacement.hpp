@@ -42,6 +42,8 @@ class FileReplacement {
   // Why the last call failed, for messages and tests. After a commit that
   // succeeded it may still say that the folder could not be flushed.
   const std::string& error() const { return error_; }
+  // The kind of the failure that made the operation fail (None: it did not).
+  FileFault fault() const { return fault_; }
 
  private:
   bool fail(const std::string& what);
@@ -59,4 +61,5 @@ class FileReplacement {
   bool failed_ = false;
   bool committed_ = false;
   std::string error_;
+  FileFault fault_ = FileFault::None;
 };

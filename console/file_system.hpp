@@ -14,6 +14,9 @@
 #include <cstdint>
 #include <string>
 
+// Why a file call failed, in kinds a user can act on.
+enum class FileFault { None, DiskFull, ReadOnly, NoAccess, NotAFile, Missing, Interrupted, Other };
+
 // What tells one version of a file from the next without opening it.
 struct FileStamp {
   long long size = -1;
@@ -60,7 +63,9 @@ class FileSystem {
   virtual bool flushFolder(const std::string& folder);
   virtual bool remove(const std::string& path);
   // Waits for this program's turn to replace files in `folder`, against
-  // every other copy; the turn lasts until the handle is closed.
+  // every other copy; the turn lasts until the handle is closed. A wait
+  // ends unfinished (Interrupted) when a terminating signal (SIGTERM,
+  // SIGINT, SIGHUP) comes, so the program can end.
   virtual Handle lockFolder(const std::string& folder);
   // Takes the lock file `path` (made when missing) unless another process
   // holds it; then kNoFile with wasBusy(). Held until the handle is closed.
@@ -76,6 +81,8 @@ class FileSystem {
   virtual bool wasMissing() const;
   // Whether it failed because another process holds the lock.
   virtual bool wasBusy() const;
+  // Its kind.
+  virtual FileFault fault() const;
 
   static FileSystem& real();
 };

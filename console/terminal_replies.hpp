@@ -18,10 +18,10 @@ struct TerminalReplies {
   // Without the cursor-style query, for terminals that would print it (the Linux console).
   static constexpr const char* kQueriesWithoutStyle = "\x1b[>c\x1b[c";
 
-  std::optional<int> terminalType;  // secondary device attributes' first parameter
+  std::optional<int> terminalType;     // secondary device attributes' first parameter
   std::optional<int> terminalVersion;  // and its second
-  std::optional<int> cursorStyle;   // the DECSCUSR value in use
-  bool allAnswered = false;         // the primary device attributes came
+  std::optional<int> cursorStyle;      // the DECSCUSR value in use
+  bool allAnswered = false;            // the primary device attributes came
 
   void take(std::string_view reply);
   // Whether the terminal erases in the current background colour: all do

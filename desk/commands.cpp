@@ -69,8 +69,10 @@ void technicianLeaves(FrontDesk& desk) {
   // Only a shift that is safely in the log is freed; otherwise it stays
   // open (and red) so a later F2 can log it.
   if (!logged) {
-    if (wasBegun) desk.record(Change{ChangeKind::Stays, room});
+    if (wasBegun) desk.record(Change(ChangeKind::Stays, room));
     desk.showErrorBox();
+    // Once the box is closed, the panel says why, until the next command.
+    desk.showPanelLine(7, desk.shiftLog.faultLine());
     return;
   }
   slot.reset();

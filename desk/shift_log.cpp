@@ -45,5 +45,25 @@ bool ShiftLog::add(const std::string& line,
   if (ok && beforeCommit) beforeCommit(oldSize);
   ok = ok && file.commit();
   error_ = file.error();
+  fault_ = ok ? FileFault::None : file.fault();
   return ok;
+}
+
+std::string ShiftLog::faultLine() const {
+  switch (fault_) {
+    case FileFault::DiskFull:
+      return "data.txt kan ikke skrives: disken er fuld";
+    case FileFault::ReadOnly:
+      return "data.txt kan ikke skrives: skrivebeskyttet";
+    case FileFault::NoAccess:
+      return "data.txt kan ikke skrives: ingen adgang";
+    case FileFault::NotAFile:
+      return "data.txt er ikke en almindelig fil";
+    case FileFault::Missing:
+      return "data.txt kan ikke skrives: mappen mangler";
+    case FileFault::Interrupted:
+      return "data.txt blev ikke skrevet: afbrudt";
+    default:
+      return "data.txt kan ikke skrives: ukendt fejl";
+  }
 }

@@ -31,6 +31,10 @@ class ShiftLog {
   bool add(const std::string& line,
            const std::function<void(long long oldSize)>& beforeCommit = {});
   const std::string& lastError() const { return error_; }
+  FileFault lastFault() const { return fault_; }
+  // Why the last add() failed, in the panel's one line of Danish (at most
+  // 41 cells).
+  std::string faultLine() const;
 
   // The line of a finished shift that ended at `end` (a ClockValue).
   static std::string lineOf(const rum& shift, double end);
@@ -40,4 +44,5 @@ class ShiftLog {
  private:
   FileSystem& files_;
   std::string error_;
+  FileFault fault_ = FileFault::None;
 };

@@ -378,6 +378,29 @@ TEST_F(EndToEnd, TheWaitingRoomDisplayFollowsTheDesk) {
   display->waitForText("exit=0");
 }
 
+// F2 waiting for the directory's lock, which another program holds for
+// good: SIGTERM still ends the desk, the terminal given back and the shift
+// still open for the next start.
+TEST_F(EndToEnd, AWaitForTheLogsLockEndsOnSigterm) {
+  auto pane = start(80, 25);
+  pane->sendKeys("F1 1 v A l Enter");
+  pane->waitFor([](const VtModel& m) { return color(m, 10, 4) == LightRed; });
+  const std::string holder =
+      runCommand("flock " + dir_.string() + " sleep 60 >/dev/null 2>&1 & echo $!");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  pane->sendKeys("F2 1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::string pid =
+      runCommand("pgrep -P " + std::to_string(pane->panePid()) + " -x morvalis");
+  ASSERT_FALSE(pid.empty());
+  ::kill(std::stoi(pid), SIGTERM);
+  pane->waitForText("exit=143");
+  ::kill(std::stoi(holder), SIGKILL);
+  expectTerminalRestored(*pane);
+  EXPECT_FALSE(fs::exists(dir_ / "data.txt")) << "nothing written";
+  EXPECT_NE(WorkDirectory::read(dir_ / "journal.txt").find("ankommer 1 voksen"), std::string::npos);
+}
+
 TEST_F(EndToEnd, ASecondCopyInTheSameDirectorySaysSoAndTouchesNothing) {
   auto pane = start(80, 25);
   const std::string status = runCommand("cd " + dir_.string() + " && " + MORVALIS_BINARY +

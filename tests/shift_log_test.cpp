@@ -145,6 +145,20 @@ TEST_F(ShiftLogTest, ALogThatCannotBeReadIsLeftAloneAndTheShiftStaysOpen) {
   EXPECT_TRUE(fs::is_empty("data.txt"));
   EXPECT_FALSE(fs::exists("temp.txt"));
   EXPECT_TRUE(d.desk.rooms[2]);
+  EXPECT_EQ(d.text(7, 39, 72), "data.txt er ikke en almindelig fil");
+}
+
+// A data.txt that is a FIFO (or a device) would block the open for good:
+// it is refused at once, the shift stays open, and the panel says why.
+TEST_F(ShiftLogTest, AFifoForALogIsRefusedWithoutWaiting) {
+  ASSERT_EQ(mkfifo("data.txt", 0600), 0);
+  DeskDriver d;
+  d.arrive(1, 'v', "Al");
+  d.key(2).press({'1', 'x'});
+  d.run();
+  EXPECT_TRUE(d.desk.rooms[0]);
+  EXPECT_FALSE(fs::exists("temp.txt"));
+  EXPECT_EQ(d.text(7, 39, 72), "data.txt er ikke en almindelig fil");
 }
 
 TEST_F(ShiftLogTest, AFailedShiftCanBeLoggedByALaterDeparture) {

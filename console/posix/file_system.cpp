@@ -3,8 +3,10 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <climits>
@@ -34,6 +36,13 @@ FileSystem::Handle regularOrNothing(int fd) {
     return FileSystem::kNoFile;
   }
   return fd;
+}
+
+bool terminationPending() {
+  sigset_t pending;
+  if (sigpending(&pending) != 0) return false;
+  return sigismember(&pending, SIGTERM) == 1 || sigismember(&pending, SIGINT) == 1 ||
+         sigismember(&pending, SIGHUP) == 1;
 }
 
 }  // namespace
@@ -127,15 +136,24 @@ bool FileSystem::remove(const std::string& path) {
 FileSystem::Handle FileSystem::lockFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return kNoFile;
-  while (::flock(fd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      const int saved = errno;
-      ::close(fd);
-      errno = saved;
-      return kNoFile;
+  // The terminating signals are blocked while the program is busy, and a
+  // blocking flock would not see them: ask again and again, and look for
+  // them in between.
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+    int saved = errno;
+    if (saved == EWOULDBLOCK || saved == EINTR) {
+      if (!terminationPending()) {
+        const timespec pause{0, 20'000'000};
+        nanosleep(&pause, nullptr);
+        continue;
+      }
+      saved = EINTR;
     }
+    ::close(fd);
+    errno = saved;
+    return kNoFile;
   }
-  return fd;
 }
 
 FileSystem::Handle FileSystem::tryLock(const std::string& path) {
@@ -174,6 +192,32 @@ bool FileSystem::wasMissing() const {
 
 bool FileSystem::wasBusy() const {
   return errno == EWOULDBLOCK;
+}
+
+FileFault FileSystem::fault() const {
+  switch (errno) {
+    case 0:
+      return FileFault::None;
+    case ENOSPC:
+    case EDQUOT:
+      return FileFault::DiskFull;
+    case EROFS:
+      return FileFault::ReadOnly;
+    case EACCES:
+    case EPERM:
+      return FileFault::NoAccess;
+    case EISDIR:
+    case EINVAL:
+    case ELOOP:
+      return FileFault::NotAFile;
+    case ENOENT:
+    case ENOTDIR:
+      return FileFault::Missing;
+    case EINTR:
+      return FileFault::Interrupted;
+    default:
+      return FileFault::Other;
+  }
 }
 
 FileSystem& FileSystem::real() {

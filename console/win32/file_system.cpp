@@ -155,6 +155,32 @@ bool FileSystem::wasBusy() const {
   return GetLastError() == ERROR_LOCK_VIOLATION;
 }
 
+FileFault FileSystem::fault() const {
+  switch (GetLastError()) {
+    case ERROR_SUCCESS:
+      return FileFault::None;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FileFault::DiskFull;
+    case ERROR_WRITE_PROTECT:
+      return FileFault::ReadOnly;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileFault::NoAccess;
+    case ERROR_DIRECTORY:
+    case ERROR_INVALID_NAME:
+      return FileFault::NotAFile;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return FileFault::Missing;
+    case ERROR_OPERATION_ABORTED:
+      return FileFault::Interrupted;
+    default:
+      return FileFault::Other;
+  }
+}
+
 FileSystem& FileSystem::real() {
   static FileSystem files;
   return files;
