@@ -168,7 +168,8 @@ TEST(TerminalPresenter, EveryMeasuredTerminalGetsItsOwnCursorBack) {
     const std::regex decscusr("\x1b\\[(\\d*) q");
     for (auto i = std::sregex_iterator(sent.begin(), sent.end(), decscusr);
          i != std::sregex_iterator(); ++i) {
-      styles += (styles.empty() ? "" : " ") + (*i)[1].str();
+      if (!styles.empty()) styles += ' ';
+      styles += (*i)[1].str();
     }
     EXPECT_EQ(styles, row.expected) << row.terminal;
     EXPECT_EQ(sent.substr(sent.rfind("\x1b[?25")), "\x1b[?25h") << row.terminal << ": shown at the end";

@@ -1,6 +1,7 @@
 // The shift log on Windows' own file calls: a departure puts its line on
 // top of data.txt, and two writers at once take turns.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <thread>
@@ -9,6 +10,7 @@
 #include <algorithm>
 
 #include "desk_driver.hpp"
+#include "file_replacement.hpp"
 #include "shift_log.hpp"
 #include "test_name.hpp"
 #include "work_directory.hpp"
@@ -58,6 +60,74 @@ TEST_F(Win32ShiftLog, TwoWritersAtOnceLoseNoLine) {
     }
   }
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 * kLines);
+}
+
+// A read-only data.txt is replaced as on Linux and stays read-only.
+TEST_F(Win32ShiftLog, AReadOnlyLogIsReplacedAndStaysReadOnly) {
+  WorkDirectory::write("data.txt", "old 1.00 2.00 4 voksne \r\n");
+  ASSERT_TRUE(SetFileAttributesA("data.txt", FILE_ATTRIBUTE_READONLY));
+  ShiftLog log;
+  ASSERT_TRUE(log.add("new 3.00 4.00 0 boern \r\n")) << log.lastError();
+  EXPECT_EQ(WorkDirectory::read("data.txt"),
+            "new 3.00 4.00 0 boern \r\nold 1.00 2.00 4 voksne \r\n");
+  EXPECT_TRUE(GetFileAttributesA("data.txt") & FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA("data.txt", FILE_ATTRIBUTE_NORMAL);
+}
+
+// Adds a line on top of the log at `path`, as F2 does.
+bool addAt(const std::string& path, const std::string& line, std::string& error) {
+  FileReplacement file;
+  bool ok = file.begin(path, "temp.txt") && file.write(line);
+  char buffer[4096];
+  for (long long n; ok && (n = file.readOld(buffer, sizeof buffer)) != 0;) {
+    ok = n > 0 && file.write(std::string_view(buffer, static_cast<std::size_t>(n)));
+  }
+  ok = ok && file.commit();
+  error = file.error();
+  return ok;
+}
+
+// The folder by another name: under Wine its Unix path on drive Z:, on
+// Windows a drive letter of its own (subst); empty when there is none.
+std::string anotherNameOf(const std::string& folder) {
+  using UnixName = char*(CDECL*)(const WCHAR*);
+  const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  if (unixName) {
+    std::wstring wide(folder.begin(), folder.end());
+    char* path = unixName(wide.c_str());
+    if (!path) return {};
+    std::string name = std::string("Z:") + path;
+    HeapFree(GetProcessHeap(), 0, path);
+    for (char& c : name) c = c == '/' ? '\\' : c;
+    return name;
+  }
+  return DefineDosDeviceA(0, "M:", folder.c_str()) ? "M:" : "";
+}
+
+// Copies reaching one folder by two names take turns: the lock is a lock
+// on a file in the folder, not on the folder's name.
+TEST_F(Win32ShiftLog, TwoNamesOfOneFolderTakeTurns) {
+  const std::string full = dir.path().string();
+  const std::string other = anotherNameOf(full);
+  if (other.empty()) GTEST_SKIP() << "no second name for the folder here";
+  constexpr int kLines = 30;
+  bool failed[2] = {false, false};
+  const auto writer = [&](const std::string& path, char who, bool& fails) {
+    std::string error;
+    for (int i = 0; i < kLines && !fails; ++i) {
+      fails =
+          !addAt(path, std::string(1, who) + std::to_string(i) + " 1.00 2.00 0 voksne \r\n", error);
+    }
+  };
+  std::thread a(writer, full + "\\data.txt", 'a', std::ref(failed[0]));
+  std::thread b(writer, other + "\\data.txt", 'b', std::ref(failed[1]));
+  a.join();
+  b.join();
+  if (other == "M:") DefineDosDeviceA(DDD_REMOVE_DEFINITION, "M:", nullptr);
+  EXPECT_FALSE(failed[0] || failed[1]) << other;
+  const std::string log = WorkDirectory::read("data.txt");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 * kLines) << other;
 }
 
 }  // namespace

@@ -98,7 +98,20 @@ bool FileSystem::close(Handle file) {
 }
 
 bool FileSystem::replace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // A read-only file is replaced as on Linux, and the new one is read-only
+  // again (MoveFileEx refuses to replace it otherwise).
+  const DWORD attributes = GetFileAttributesA(to.c_str());
+  const bool readOnly =
+      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (readOnly) SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  const bool moved =
+      MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (readOnly) {
+    const DWORD error = GetLastError();
+    SetFileAttributesA(to.c_str(), attributes);
+    SetLastError(error);
+  }
+  return moved;
 }
 
 bool FileSystem::flushFolder(const std::string&) {

@@ -13,13 +13,29 @@ namespace {
 constexpr UINT kCodePage = 865;
 constexpr DWORD kStatusControlCExit = 0xC000013A;  // how Windows reports a Ctrl+C end
 
-HANDLE g_stopEvent = nullptr;
 volatile LONG g_stopped = 0;
 
-// Runs on a thread of its own: it only sets the flag and wakes the key read.
-BOOL WINAPI onControl(DWORD) {
+// Made once and never closed: the control handler runs on a thread of its
+// own and may use them at any moment, also while a console is given back.
+HANDLE stopEvent() {
+  static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+HANDLE handedBackEvent() {
+  static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+
+// Only sets the flag and wakes the key read. For a closed window, a log-off
+// or a shutdown the system ends the process as soon as the handler
+// returns, so it waits (within the few seconds the system allows) until the
+// run has finished what it was doing (an F2) and given the console back.
+BOOL WINAPI onControl(DWORD event) {
   InterlockedExchange(&g_stopped, 1);
-  if (g_stopEvent) SetEvent(g_stopEvent);
+  SetEvent(stopEvent());
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    WaitForSingleObject(handedBackEvent(), 4500);
+  }
   return TRUE;
 }
 
@@ -74,7 +90,7 @@ Win32Console::Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_IN
                            MinimumSize minimum)
     : in_(in),
       out_(out),
-      stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      stopEvent_(stopEvent()),
       start_(info),
       startInputCodePage_(GetConsoleCP()),
       startOutputCodePage_(GetConsoleOutputCP()),
@@ -83,19 +99,17 @@ Win32Console::Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_IN
       device_(std::clamp(windowColumns(info), minimum.columns, 255),
               std::clamp(windowRows(info), minimum.rows, 255),
               static_cast<std::uint8_t>(info.wAttributes & 0xFF), *this) {
-  GetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &startCursor_);
+  GetConsoleCursorInfo(out_, &startCursor_);
   SetConsoleCP(kCodePage);
   SetConsoleOutputCP(kCodePage);
-  g_stopEvent = stopEvent_;
   SetConsoleCtrlHandler(onControl, TRUE);
   shown_ = CellGrid(device_.grid().width(), device_.grid().height());
 }
 
 Win32Console::~Win32Console() {
   handBack();
+  SetEvent(handedBackEvent());  // a waiting close handler may let the process end
   SetConsoleCtrlHandler(onControl, FALSE);
-  g_stopEvent = nullptr;
-  CloseHandle(stopEvent_);
   CloseHandle(in_);
   CloseHandle(out_);
 }
@@ -148,10 +162,10 @@ void Win32Console::flush() {
   }
   const CursorShape shape = device_.cursorShape();
   if (shape_ != static_cast<int>(shape)) {
-    // The cursor's shape goes through the standard output handle.
+    // On the console's own output: standard output may be a file.
     CONSOLE_CURSOR_INFO info{shape == CursorShape::Solid ? 100u : 25u,
                              shape != CursorShape::Hidden};
-    SetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info);
+    SetConsoleCursorInfo(out_, &info);
     shape_ = static_cast<int>(shape);
   }
   if (shape != CursorShape::Hidden) {
@@ -261,8 +275,7 @@ void Win32Console::handBack() {
   for (int y = 0; y <= lastRow; ++y) fill(lastColumn + 1, y, grid.width() - lastColumn - 1);
   for (int y = lastRow + 1; y < grid.height(); ++y) fill(0, y, grid.width());
   SetConsoleTextAttribute(out_, start_.wAttributes);
-  if (startCursor_.dwSize != 0)
-    SetConsoleCursorInfo(GetStdHandle(STD_OUTPUT_HANDLE), &startCursor_);
+  if (startCursor_.dwSize != 0) SetConsoleCursorInfo(out_, &startCursor_);
   SetConsoleCursorPosition(out_, COORD{left_, static_cast<SHORT>(top_ + std::max(lastRow, 0))});
   DWORD written = 0;
   WriteConsoleA(out_, "\r\n", 2, &written, nullptr);  // a fresh line below the picture
