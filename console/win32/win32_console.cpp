@@ -51,6 +51,40 @@ int windowRows(const CONSOLE_SCREEN_BUFFER_INFO& info) {
   return info.srWindow.Bottom - info.srWindow.Top + 1;
 }
 
+// Whether the console is the program's own: no other process (a shell)
+// is attached to it.
+bool ownsConsole() {
+  DWORD processes[2] = {};
+  return GetConsoleProcessList(processes, 2) == 1;
+}
+
+// Makes the console's window at least `minimum` (and its buffer with it).
+void growWindow(HANDLE out, const MinimumSize& minimum) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(out, &info)) return;
+  const COORD largest = GetLargestConsoleWindowSize(out);
+  const SHORT columns = static_cast<SHORT>(std::min<int>(minimum.columns, largest.X));
+  const SHORT rows = static_cast<SHORT>(std::min<int>(minimum.rows, largest.Y));
+  const COORD buffer{std::max(info.dwSize.X, columns), std::max(info.dwSize.Y, rows)};
+  SetConsoleScreenBufferSize(out, buffer);
+  const SMALL_RECT window{0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+  SetConsoleWindowInfo(out, TRUE, &window);
+}
+
+// Leaves `text` in the program's own window until a key is pressed, so a
+// window that closes with the program can still be read.
+void sayAndWaitForAKey(HANDLE in, HANDLE out, const std::string& text) {
+  DWORD done = 0;
+  WriteConsoleA(out, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+  FlushConsoleInputBuffer(in);
+  for (;;) {
+    INPUT_RECORD record{};
+    DWORD read = 0;
+    if (!ReadConsoleInputA(in, &record, 1, &read)) return;
+    if (read == 1 && record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+  }
+}
+
 }  // namespace
 
 const char* endingReason(const ConsoleClosed& closed) {
@@ -75,9 +109,21 @@ std::unique_ptr<Win32Console> Win32Console::open(std::string& error, MinimumSize
       !GetConsoleScreenBufferInfo(out, &info)) {
     return refuse("no console to run in");
   }
+  if ((windowColumns(info) < minimum.columns || windowRows(info) < minimum.rows) && ownsConsole()) {
+    growWindow(out, minimum);
+    GetConsoleScreenBufferInfo(out, &info);
+  }
   const int columns = windowColumns(info);
   const int rows = windowRows(info);
   if (columns < minimum.columns || rows < minimum.rows) {
+    if (ownsConsole()) {
+      sayAndWaitForAKey(in, out,
+                        std::string(minimum.program) + ": the console window is " +
+                            std::to_string(columns) + " x " + std::to_string(rows) +
+                            " and cannot be made larger; it needs at least " +
+                            std::to_string(minimum.columns) + " x " + std::to_string(minimum.rows) +
+                            ". Press a key.\r\n");
+    }
     return refuse("the console window is " + std::to_string(columns) + " x " +
                   std::to_string(rows) + "; " + minimum.program + " needs at least " +
                   std::to_string(minimum.columns) + " x " + std::to_string(minimum.rows) +
@@ -96,6 +142,7 @@ Win32Console::Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_IN
       startOutputCodePage_(GetConsoleOutputCP()),
       left_(info.srWindow.Left),
       top_(info.srWindow.Top),
+      minimum_(minimum),
       device_(std::clamp(windowColumns(info), minimum.columns, 255),
               std::clamp(windowRows(info), minimum.rows, 255),
               static_cast<std::uint8_t>(info.wAttributes & 0xFF), *this) {
@@ -121,7 +168,52 @@ void Win32Console::present(const ScreenState& state) {
   for (int i = 0; i < state.bells; ++i) Beep(3000, 100);
 }
 
+bool Win32Console::tooSmall() const {
+  const auto [columns, rows] = windowSize();
+  return columns < minimum_.columns || rows < minimum_.rows;
+}
+
+void Win32Console::showTooSmall() {
+  if (messageShown_) return;
+  messageShown_ = true;
+  valid_ = false;  // the picture is painted anew once the window is large again
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(out_, &info)) return;
+  const int columns = windowColumns(info);
+  const int rows = windowRows(info);
+  const WORD yellowOnBlue = 0x1E;
+  for (int y = 0; y < rows; ++y) {
+    DWORD done = 0;
+    const COORD at{info.srWindow.Left, static_cast<SHORT>(info.srWindow.Top + y)};
+    FillConsoleOutputCharacterA(out_, ' ', static_cast<DWORD>(columns), at, &done);
+    FillConsoleOutputAttribute(out_, yellowOnBlue, static_cast<DWORD>(columns), at, &done);
+  }
+  const std::string lines[] = {
+      "Vinduet er for lille",
+      std::string(minimum_.program) + " skal bruge mindst " + std::to_string(minimum_.columns) +
+          " x " + std::to_string(minimum_.rows),
+      "Vinduet er nu " + std::to_string(columns) + " x " + std::to_string(rows),
+  };
+  const int top = std::max(0, (rows - 3) / 2);
+  for (int i = 0; i < 3 && top + i < rows; ++i) {
+    const std::string line = lines[i].substr(0, static_cast<std::size_t>(columns));
+    const COORD at{static_cast<SHORT>(info.srWindow.Left +
+                                      std::max(0, (columns - static_cast<int>(line.size())) / 2)),
+                   static_cast<SHORT>(info.srWindow.Top + top + i)};
+    DWORD done = 0;
+    WriteConsoleOutputCharacterA(out_, line.data(), static_cast<DWORD>(line.size()), at, &done);
+  }
+  CONSOLE_CURSOR_INFO hidden{25, FALSE};
+  SetConsoleCursorInfo(out_, &hidden);
+  shape_ = -1;
+}
+
 void Win32Console::flush() {
+  if (tooSmall()) {
+    showTooSmall();
+    return;
+  }
+  messageShown_ = false;
   if (!dirty_) return;
   dirty_ = false;
   const CellGrid& grid = device_.grid();
@@ -200,9 +292,9 @@ std::pair<int, int> Win32Console::windowSize() const {
 }
 
 std::optional<int> Win32Console::awaitKey(DWORD timeoutMs) {
-  if (pending_) {
-    const int code = *pending_;
-    pending_.reset();
+  if (!queued_.empty() && !tooSmall()) {
+    const int code = queued_.front();
+    queued_.pop_front();
     return code;
   }
   flush();
@@ -240,12 +332,19 @@ std::optional<int> Win32Console::readKeyCode(DWORD timeoutMs) {
     if (read == 0) continue;
     if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
       readWindow();
+      messageShown_ = false;  // a new size: the message (or the picture) anew
       // A program that fills the window lays itself out anew first.
       if (timeoutMs != INFINITE &&
           windowSize() != std::pair<int, int>{device_.grid().width(), device_.grid().height()}) {
         return std::nullopt;
       }
       flush();
+      // Keys typed while the window was too small act now, in order.
+      if (!queued_.empty() && !tooSmall()) {
+        const int code = queued_.front();
+        queued_.pop_front();
+        return code;
+      }
       continue;
     }
     if (record.EventType != KEY_EVENT) continue;
@@ -255,7 +354,13 @@ std::optional<int> Win32Console::readKeyCode(DWORD timeoutMs) {
                                                   static_cast<std::uint8_t>(key.uChar.AsciiChar),
                                                   key.dwControlKeyState});
     if (!codes) continue;
-    pending_ = codes->pending;
+    if (tooSmall()) {
+      // Kept, in order, for when the picture shows again.
+      queued_.push_back(codes->first);
+      if (codes->pending) queued_.push_back(*codes->pending);
+      continue;
+    }
+    if (codes->pending) queued_.push_front(*codes->pending);
     return codes->first;
   }
 }

@@ -3,10 +3,14 @@
 // open() takes the console by name ("CONIN$", "CONOUT$"), so redirected
 // standard streams change nothing, and fails, with the reason in `error`
 // and the console untouched, when there is none or its window is smaller
-// than 80 x 25. The picture is the window: position (1, 1) is the window's
-// top left cell, whatever scroll-back the screen buffer has. For the run
-// the console's code pages are 865, so the frame shows and Danish letters
-// typed arrive as the same bytes as on a terminal.
+// than the program's minimum (80 x 25 for the desk). A console window of
+// the program's own (started by a double-click) is made large enough
+// first; where it cannot be, the reason stays in the window until a key is
+// pressed. Made smaller than the minimum while running, the window shows
+// "Vinduet er for lille" and keys wait until the picture is back. The picture is the window:
+// position (1, 1) is the window's top left cell, whatever scroll-back the screen buffer has. For
+// the run the console's code pages are 865, so the frame shows and Danish letters typed arrive as
+// the same bytes as on a terminal.
 //
 // Changes go to the screen buffer when the program waits for a key, in one
 // WriteConsoleOutputA of the rectangle that changed; beeps sound in their
@@ -24,6 +28,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +64,8 @@ class Win32Console : public ConsoleFace {
   void flush();
   void readWindow();
   void handBack();
+  bool tooSmall() const;
+  void showTooSmall();
 
   HANDLE in_;
   HANDLE out_;
@@ -73,6 +80,8 @@ class Win32Console : public ConsoleFace {
   bool valid_ = false;
   bool dirty_ = true;
   int shape_ = -1;
-  std::optional<int> pending_;
+  std::deque<int> queued_;  // key codes read and not yet delivered
+  MinimumSize minimum_;
+  bool messageShown_ = false;
   ConsoleDevice device_;
 };
