@@ -1,5 +1,6 @@
 // The file calls on Windows.
 #include "file_system.hpp"
+#include "stop_request.hpp"
 
 #include <windows.h>
 
@@ -123,7 +124,18 @@ bool FileSystem::remove(const std::string& path) {
 }
 
 FileSystem::Handle FileSystem::lockFolder(const std::string& folder) {
-  return lockByte(openLockFile(folder + "\\" + kFolderLockName), 1, 0);
+  // Asked again and again rather than waited for in one call, so that a
+  // request to end (Ctrl+C, the window closed) ends the wait too.
+  for (;;) {
+    const Handle held =
+        lockByte(openLockFile(folder + "\\" + kFolderLockName), 1, LOCKFILE_FAIL_IMMEDIATELY);
+    if (held != kNoFile || GetLastError() != ERROR_LOCK_VIOLATION) return held;
+    if (stopRequested()) {
+      SetLastError(ERROR_OPERATION_ABORTED);
+      return kNoFile;
+    }
+    Sleep(20);
+  }
 }
 
 FileSystem::Handle FileSystem::tryLock(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console_session.hpp"
+#include "stop_request.hpp"
 #include "virtual_key_table.hpp"
 
 namespace {
@@ -86,6 +87,10 @@ void sayAndWaitForAKey(HANDLE in, HANDLE out, const std::string& text) {
 }
 
 }  // namespace
+
+bool stopRequested() {
+  return InterlockedCompareExchange(&g_stopped, 0, 0) != 0;
+}
 
 const char* endingReason(const ConsoleClosed& closed) {
   return closed.signal == 0 ? "the console went away" : nullptr;
