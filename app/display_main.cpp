@@ -4,12 +4,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <filesystem>
 #include <string>
 
 #include "console.hpp"
-#include "console_session.hpp"
+#include "console_run.hpp"
 #include "file_watch.hpp"
 #include "journal_follower.hpp"
 #include "waiting_room_display.hpp"
@@ -63,17 +62,7 @@ int main(int argc, char** argv) {
     return usageError("not a directory: ", folder);
   }
 
-  std::string reason;
-  auto session = ConsoleSession::open(reason, MinimumSize{40, 12, "morvalis-display"});
-  if (!session) {
-    std::fprintf(stderr, "morvalis-display: %s\n", reason.c_str());
-    return 1;
-  }
-  Console::attach(&session->device());
-  int status = 0;
-  ConsoleClosed ending;
-  const char* ended = nullptr;
-  try {
+  return runOnConsole(MinimumSize{40, 12, "morvalis-display"}, [&] {
     JournalFollower follower(folder, FileSystem::real(), Clock::today);
     FileWatch watch(folder);
     WaitingRoomDisplay display(follower,
@@ -85,17 +74,5 @@ int main(int argc, char** argv) {
                                 }},
                                quiet, &watch);
     display.run();
-  } catch (const ConsoleClosed& closed) {
-    ending = closed;
-    status = 1;
-    ended = endingReason(closed);
-  } catch (const std::exception& e) {
-    status = 1;
-    ended = e.what();
-  }
-  Console::attach(nullptr);
-  session.reset();
-  if (ended) std::fprintf(stderr, "morvalis-display: %s\n", ended);
-  endLikeTheSignal(ending);
-  return status;
+  });
 }

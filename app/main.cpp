@@ -3,10 +3,9 @@
 // back however the run ends.
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 
 #include "console.hpp"
-#include "console_session.hpp"
+#include "console_run.hpp"
 #include "front_desk.hpp"
 #include "journal.hpp"
 
@@ -41,34 +40,13 @@ int main() {
     std::fprintf(stderr, "morvalis: morvalis already runs in this directory\n");
     return 1;
   }
-  std::string error;
-  auto session = ConsoleSession::open(error);
-  if (!session) {
-    std::fprintf(stderr, "morvalis: %s\n", error.c_str());
-    return 1;
-  }
-  Console::attach(&session->device());
-  int status = 0;
-  ConsoleClosed ending;
-  const char* reason = nullptr;
-  try {
+  // The desk's picture needs 80 x 24 on a terminal, 80 x 25 in a Windows console.
+  return runOnConsole(MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows}, [&] {
     FrontDesk desk(deskClock, FileSystem::real(), &journal);
     Journal::Start start = journal.open();
     if (start.resumed) desk.resume(start.state);
     desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
     journal.rewrite(desk.dayState());
     desk.run();
-  } catch (const ConsoleClosed& closed) {
-    ending = closed;
-    status = 1;
-    reason = endingReason(closed);
-  } catch (const std::exception& e) {
-    status = 1;
-    reason = e.what();
-  }
-  Console::attach(nullptr);
-  session.reset();  // the console is given back before anything else is said
-  if (reason) std::fprintf(stderr, "morvalis: %s\n", reason);
-  endLikeTheSignal(ending);
-  return status;
+  });
 }
