@@ -130,4 +130,33 @@ TEST_F(Win32ShiftLog, TwoNamesOfOneFolderTakeTurns) {
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2 * kLines) << other;
 }
 
+// A folder deeper than MAX_PATH leaves for its files' full names.
+TEST_F(Win32ShiftLog, AFolderDeeperThanMaxPath) {
+  const std::wstring top = L"\\\\?\\" + dir.path().wstring();
+  std::wstring deep = top;
+  std::string ansi = dir.path().string();
+  // Removed in the long form, however the test ends: the work folder's
+  // own removal cannot reach that deep.
+  struct Cleanup {
+    const std::wstring& top;
+    std::wstring& deep;
+    ~Cleanup() {
+      for (; deep.size() > top.size(); deep.resize(deep.rfind(L'\\'))) {
+        for (const wchar_t* name : {L"\\data.txt", L"\\morvalis.lock", L"\\temp.txt"}) {
+          DeleteFileW((deep + name).c_str());
+        }
+        RemoveDirectoryW(deep.c_str());
+      }
+    }
+  } cleanup{top, deep};
+  while (ansi.size() < MAX_PATH + 20) {
+    deep += L"\\folder-of-a-long-name";
+    ansi += "\\folder-of-a-long-name";
+    ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr)) << GetLastError();
+  }
+  std::string error;
+  ASSERT_TRUE(addAt(ansi + "\\data.txt", "deep 1.00 2.00 0 voksne \r\n", error)) << error;
+  ASSERT_TRUE(addAt(ansi + "\\data.txt", "again 1.00 2.00 0 voksne \r\n", error)) << error;
+}
+
 }  // namespace

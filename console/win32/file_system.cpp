@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -23,9 +24,27 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // one desk of the folder (tryLock), byte 1 the turn to replace files.
 constexpr const char* kFolderLockName = "morvalis.lock";
 
+// The path as the wide file calls take it at any length: where its full
+// form would pass MAX_PATH (less room for a scratch name), the long form
+// (\\?\\ or \\?\\UNC\\), which those calls take up to 32,767 characters.
+std::wstring longPath(const std::string& path) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(size, 1)), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), size);
+  wide.resize(wide.size() - 1);
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  const DWORD fullSize = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (fullSize == 0 || fullSize + 16 < MAX_PATH) return wide;
+  std::wstring full(fullSize, L'\0');
+  const DWORD n = GetFullPathNameW(wide.c_str(), fullSize, full.data(), nullptr);
+  if (n == 0 || n >= fullSize) return wide;
+  full.resize(n);
+  return full.rfind(L"\\\\", 0) == 0 ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;
+}
+
 HANDLE openLockFile(const std::string& path) {
-  return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(longPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 FileSystem::Handle lockByte(HANDLE file, DWORD byte, DWORD flags) {
@@ -44,28 +63,36 @@ FileSystem::Handle lockByte(HANDLE file, DWORD byte, DWORD flags) {
 }  // namespace
 
 std::string FileSystem::contentPath(const std::string& path) {
-  // Asked for its length first: no MAX_PATH limit.
-  const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  // Through the wide call and back: no MAX_PATH limit.
+  const std::wstring wide = longPath(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) return {};
-  std::vector<char> buffer(size);
-  const DWORD n = GetFullPathNameA(path.c_str(), size, buffer.data(), nullptr);
+  std::wstring full(size, L'\0');
+  const DWORD n = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
   if (n == 0 || n >= size) return {};
-  return std::string(buffer.data(), n);
+  full.resize(n);
+  if (full.rfind(L"\\\\?\\", 0) == 0) full.erase(0, 4);  // longPath adds it again
+  const int bytes = WideCharToMultiByte(CP_ACP, 0, full.c_str(), static_cast<int>(full.size()),
+                                        nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(std::max(bytes, 0)), '\0');
+  WideCharToMultiByte(CP_ACP, 0, full.c_str(), static_cast<int>(full.size()), out.data(), bytes,
+                      nullptr, nullptr);
+  return out;
 }
 
 FileSystem::Handle FileSystem::openRead(const std::string& path) {
-  return fromHandle(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return fromHandle(CreateFileW(longPath(path).c_str(), GENERIC_READ, kShareAll, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileSystem::Handle FileSystem::createNew(const std::string& path, Handle) {
-  return fromHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  return fromHandle(CreateFileW(longPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileSystem::Handle FileSystem::openAppend(const std::string& path) {
-  return fromHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareAll, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  return fromHandle(CreateFileW(longPath(path).c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 long long FileSystem::read(Handle file, char* buffer, std::size_t size) {
@@ -101,15 +128,16 @@ bool FileSystem::close(Handle file) {
 bool FileSystem::replace(const std::string& from, const std::string& to) {
   // A read-only file is replaced as on Linux, and the new one is read-only
   // again (MoveFileEx refuses to replace it otherwise).
-  const DWORD attributes = GetFileAttributesA(to.c_str());
+  const std::wstring target = longPath(to);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
   const bool readOnly =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (readOnly) SetFileAttributesA(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  const bool moved =
-      MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (readOnly) SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  const bool moved = MoveFileExW(longPath(from).c_str(), target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (readOnly) {
     const DWORD error = GetLastError();
-    SetFileAttributesA(to.c_str(), attributes);
+    SetFileAttributesW(target.c_str(), attributes);
     SetLastError(error);
   }
   return moved;
@@ -120,7 +148,7 @@ bool FileSystem::flushFolder(const std::string&) {
 }
 
 bool FileSystem::remove(const std::string& path) {
-  return DeleteFileA(path.c_str());
+  return DeleteFileW(longPath(path).c_str());
 }
 
 FileSystem::Handle FileSystem::lockFolder(const std::string& folder) {
@@ -144,7 +172,7 @@ FileSystem::Handle FileSystem::tryLock(const std::string& path) {
 
 bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
   WIN32_FILE_ATTRIBUTE_DATA info{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) return false;
+  if (!GetFileAttributesExW(longPath(path).c_str(), GetFileExInfoStandard, &info)) return false;
   // No file index without opening the file; the creation time stands in
   // for it, since a replacement is a file made anew.
   const auto wide = [](DWORD high, DWORD low) {
