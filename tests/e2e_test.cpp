@@ -448,7 +448,9 @@ TEST_F(EndToEnd, HandBackInALargerWindowLeavesNoBlueOutsideThePicture) {
 // The program started from an interactive shell, stopped and continued
 // with the shell's job control.
 TEST_F(EndToEnd, StoppedAndContinuedItRepaintsAndReadsKeysAtOnce) {
-  TmuxPane pane(80, 25, "PS1='$ ' bash --norc --noprofile -i", dir_.string());
+  // exec: the interactive shell is the pane's own process, whichever shell
+  // tmux starts the command with (the user's login shell).
+  TmuxPane pane(80, 25, "PS1='$ ' exec bash --norc --noprofile -i", dir_.string());
   pane.waitForText("$");
   pane.sendKeys(std::string("'") + MORVALIS_BINARY + " 2>stderr.txt' Enter");
   pane.waitForText("Ventende: 0 - 0");
