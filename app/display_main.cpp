@@ -4,11 +4,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "console.hpp"
 #include "console_run.hpp"
+#include "file_system.hpp"
 #include "file_watch.hpp"
 #include "journal_follower.hpp"
 #include "waiting_room_display.hpp"
@@ -57,8 +57,8 @@ int main(int argc, char** argv) {
     }
   }
   const std::string folder = folderArg ? folderArg : ".";
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) {
+  FileStamp stamp;
+  if (!FileSystem::real().stamp(folder, stamp) || !stamp.folder) {
     return usageError("not a directory: ", folder);
   }
 
