@@ -39,6 +39,7 @@ Journal::Start Journal::open() {
   const ReadOutcome read = readWholeFile(files_, kFileName, text, error);
   if (read == ReadOutcome::Failed) {
     error_ = error;
+    unreadable_ = true;
     start.notices.push_back("Journal kan ikke laeses");
     return start;
   }
@@ -50,7 +51,7 @@ Journal::Start Journal::open() {
   if (replay.goodLines > 0 && replay.day < today) {
     // Left from an earlier day (switched off without ESC): a new day begins.
     start.notices.push_back("Journal fra " + replay.day + " lagt til side:");
-    keepAside("journal-" + replay.day, aside);
+    if (keepAside("journal-" + replay.day, aside).empty()) pendingAside_ = "journal-" + replay.day;
     const int open = replay.state.roomsOpen();
     if (open > 0) aside += ", " + std::to_string(open) + (open == 1 ? " vagt" : " vagter");
     start.notices.push_back(aside);
@@ -58,7 +59,9 @@ Journal::Start Journal::open() {
   }
   if (replay.damage == Replay::Damage::Middle) {
     start.notices.push_back("Journal skadet efter linje " + std::to_string(replay.goodLines) + ",");
-    keepAside("journal-" + today + "-skadet", aside);
+    if (keepAside("journal-" + today + "-skadet", aside).empty()) {
+      pendingAside_ = "journal-" + today + "-skadet";
+    }
     start.notices.push_back(aside);
   }
   start.resumed = replay.goodLines > 0;
@@ -67,8 +70,32 @@ Journal::Start Journal::open() {
   return start;
 }
 
+bool Journal::clearTheWay() {
+  if (!pendingAside_.empty()) {
+    std::string notice;
+    if (keepAside(pendingAside_, notice).empty() && !files_.wasMissing()) {
+      error_ = "cannot set the old journal aside: " + files_.reason();
+      return false;
+    }
+    pendingAside_.clear();
+  }
+  if (unreadable_) {
+    std::string text, error;
+    if (readWholeFile(files_, kFileName, text, error) == ReadOutcome::Failed) {
+      error_ = error;
+      return false;
+    }
+    unreadable_ = false;
+  }
+  return true;
+}
+
 bool Journal::rewrite(const DayState& state) {
   file_.close();
+  if (!clearTheWay()) {
+    writable_ = false;
+    return false;
+  }
   FileReplacement replacement(files_);
   const std::string lines = snapshotLines(nextSeq_, today_(), state);
   writable_ = replacement.begin(kFileName, kScratchName) && replacement.write(lines) &&
@@ -99,6 +126,7 @@ void Journal::record(const Change& change, const StateOf& stateAfter) {
 
 void Journal::closeDay() {
   file_.close();
+  if (!pendingAside_.empty() || unreadable_) return;  // not ours to remove
   if (!files_.remove(kFileName) && !files_.wasMissing()) {
     error_ = "cannot remove " + std::string(kFileName) + ": " + files_.reason();
     return;

@@ -16,7 +16,9 @@
 // A journal that cannot be written is never a reason to stop: record()
 // reports it through writable(), and every later record() first tries to
 // rewrite the journal whole from the desk's state, which mends it. closeDay()
-// (ESC) removes the journal, so the next start begins a new day.
+// (ESC) removes the journal, so the next start begins a new day. A journal
+// that could not be read, or could not be set aside, is never written over
+// and never removed; every rewrite tries setting it aside again.
 #pragma once
 
 #include <functional>
@@ -65,6 +67,9 @@ class Journal {
 
  private:
   std::string keepAside(const std::string& stem, std::string& notice);
+  // Whether journal.txt may be written over: never while it holds what
+  // could not be read or set aside (a rewrite tries setting it aside again).
+  bool clearTheWay();
 
   FileSystem& files_;
   Today today_;
@@ -72,5 +77,7 @@ class Journal {
   AppendFile file_;
   std::int64_t nextSeq_ = 1;
   bool writable_ = false;
+  std::string pendingAside_;  // the stem it still has to be set aside under
+  bool unreadable_ = false;   // journal.txt could not be read at the start
   std::string error_;
 };

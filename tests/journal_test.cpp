@@ -114,6 +114,40 @@ TEST_F(JournalTest, AJournalFromAnEarlierDayIsSetAsideNotResumed) {
   EXPECT_EQ(today.d.text(9, 39, 79), "gemt som journal-2026-12-06.txt, 1 vagt  ");
 }
 
+// Yesterday's journal that cannot be set aside (the folder refuses the
+// rename) is neither written over nor removed: the desk warns, and sets it
+// aside with the first change after the fault is mended.
+TEST_F(JournalTest, AJournalThatCannotBeSetAsideIsNeverWrittenOver) {
+  {
+    Run yesterday(FileSystem::real(), CalendarDate{2026, 12, 6});
+    yesterday.d.key(3).press({'v'});
+    yesterday.d.runAndCrash();
+  }
+  const std::string old = journalText();
+  FailingFiles files(FailingFiles::Call::Replace, 0, FailingFiles::kUntilMended);
+  Run today(files);
+  today.d.key(3).press({'b'});
+  today.d.runAndCrash();
+  EXPECT_EQ(warning(today.d).substr(8, 21), "Advarsel: journal kan");
+  EXPECT_EQ(today.d.text(9, 55, 56), "1 ") << "numbers still come";
+  EXPECT_EQ(journalText(), old);
+
+  files.mend();
+  today.d.key(3).press({'b'});
+  today.d.runAndCrash();
+  EXPECT_EQ(WorkDirectory::read("journal-2026-12-06.txt"), old);
+  EXPECT_EQ(replayJournal(journalText()).state.series[1].counter, 2);
+  EXPECT_EQ(warning(today.d).find("Morvalis"), 22u);
+}
+
+TEST_F(JournalTest, EscNeverRemovesAJournalItCouldNotRead) {
+  fs::create_directory(Journal::kFileName);
+  Run run;
+  run.d.key(3).press({'v'});
+  run.d.run();
+  EXPECT_TRUE(fs::is_directory(Journal::kFileName));
+}
+
 TEST_F(JournalTest, DamageInTheMiddleIsSetAsideAndTheGoodLinesResumed) {
   {
     Run first;
