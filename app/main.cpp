@@ -41,12 +41,22 @@ int main() {
     return 1;
   }
   // The desk's picture needs 80 x 24 on a terminal, 80 x 25 in a Windows console.
-  return runOnConsole(MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows}, [&] {
-    FrontDesk desk(deskClock, FileSystem::real(), &journal);
-    Journal::Start start = journal.open();
-    if (start.resumed) desk.resume(start.state);
-    desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
-    journal.rewrite(desk.dayState());
-    desk.run();
-  });
+  int openAtEsc = 0;
+  const int status =
+      runOnConsole(MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows}, [&] {
+        FrontDesk desk(deskClock, FileSystem::real(), &journal);
+        Journal::Start start = journal.open();
+        if (start.resumed) desk.resume(start.state);
+        desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
+        journal.rewrite(desk.dayState());
+        desk.run();
+        for (const auto& room : desk.rooms) openAtEsc += room ? 1 : 0;
+      });
+  // ESC ends the day: shifts still open are not in the log, and the journal
+  // that kept them is gone. Said once the terminal is the shell's again.
+  if (openAtEsc > 0) {
+    std::fprintf(stderr, "morvalis: %d %s still open at ESC; not in data.txt\n", openAtEsc,
+                 openAtEsc == 1 ? "shift was" : "shifts were");
+  }
+  return status;
 }

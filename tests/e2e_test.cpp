@@ -205,6 +205,8 @@ TEST_F(EndToEnd, ATechnicianArrivesCallsAPatientAndShowsTheStatus) {
   pane->sendKeys("Escape");
   pane->waitForText("exit=0");
   expectTerminalRestored(*pane);
+  EXPECT_EQ(WorkDirectory::read(dir_ / "stderr.txt"),
+            "morvalis: 1 shift was still open at ESC; not in data.txt\n");
 }
 
 TEST_F(EndToEnd, DepartureWritesTheShiftLogAndFreesTheRoom) {
