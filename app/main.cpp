@@ -50,7 +50,7 @@ int main() {
         desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
         journal.rewrite(desk.dayState());
         desk.run();
-        for (const auto& room : desk.rooms) openAtEsc += room ? 1 : 0;
+        openAtEsc = desk.dayState().roomsOpen();
       });
   // ESC ends the day: shifts still open are not in the log, and the journal
   // that kept them is gone. Said once the terminal is the shell's again.

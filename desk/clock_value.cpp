@@ -18,6 +18,16 @@ int minutesBetween(double start, double now) {
   return ((minutesOfDay(now) - minutesOfDay(start)) % kDay + kDay) % kDay;
 }
 
+HourMinute hourMinuteOf(double clockValue) {
+  const int minutes = minutesOfDay(clockValue);
+  return HourMinute{minutes / 60, minutes % 60};
+}
+
+double clockValueOf(HourMinute time) {
+  return clockValueOf(TimeOfDay{static_cast<std::uint8_t>(time.minute),
+                                static_cast<std::uint8_t>(time.hour), 0, 0});
+}
+
 std::string fixed2(double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%.2f", value);

@@ -11,11 +11,6 @@ bool isCategory(int category) {
   return category == Adult || category == Child;
 }
 
-HourMinute hourMinuteOf(double clockValue) {
-  const int minutes = minutesOfDay(clockValue);
-  return HourMinute{minutes / 60, minutes % 60};
-}
-
 // The shift open in the room the user names, or nullptr for a free room.
 rum* promptOpenShift(FrontDesk& desk) {
   const int room = desk.promptRoom();

@@ -12,11 +12,6 @@ using Command = void (*)(FrontDesk&);
 constexpr Command kCommands[] = {technicianArrives, technicianLeaves, patientGetsNumber,
                                  patientCalled, roomStatus};
 
-double clockValueOf(HourMinute t) {
-  return clockValueOf(
-      TimeOfDay{static_cast<std::uint8_t>(t.minute), static_cast<std::uint8_t>(t.hour), 0, 0});
-}
-
 }  // namespace
 
 FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files, Journal* dayJournal)
@@ -57,13 +52,11 @@ void FrontDesk::resume(const DayState& state) {
   if (newestCallRoom >= 1 && !rooms[static_cast<std::size_t>(newestCallRoom - 1)]) {
     newestCallRoom = 0;
   }
-  const int waiting = queues[0]->length() + queues[1]->length();
-  int occupied = 0;
-  for (const auto& room : rooms) occupied += room ? 1 : 0;
+  const DayState now = dayState();
   // A day that had not begun yet has nothing to take up.
-  if (occupied == 0 && queues[0]->counter() == 0 && queues[1]->counter() == 0) return;
-  notices.push_back("Genoptaget: " + std::to_string(waiting) + " ventende, " +
-                    std::to_string(occupied) + " rum optaget");
+  if (now == DayState{}) return;
+  notices.push_back("Genoptaget: " + std::to_string(now.waitingTotal()) + " ventende, " +
+                    std::to_string(now.roomsOpen()) + " rum optaget");
 }
 
 DayState FrontDesk::dayState() const {
@@ -73,9 +66,8 @@ DayState FrontDesk::dayState() const {
   }
   for (std::size_t r = 0; r < rooms.size(); ++r) {
     if (!rooms[r]) continue;
-    const int minutes = minutesOfDay(rooms[r]->getStartTime());
     state.rooms[r] = ShiftState{
-        rooms[r]->getCategory(), rooms[r]->getName(), HourMinute{minutes / 60, minutes % 60},
+        rooms[r]->getCategory(), rooms[r]->getName(), hourMinuteOf(rooms[r]->getStartTime()),
         rooms[r]->getSamples(),  lastCalled[r],       std::nullopt};
   }
   if (departing && state.rooms[static_cast<std::size_t>(departing->first - 1)]) {

@@ -16,8 +16,9 @@ void JournalFollower::take(Desk desk, const DayState& state, const std::string& 
   if (polled_ && desk_ != Desk::Closed && room != 0) {
     const auto& before = state_.rooms[static_cast<std::size_t>(room - 1)];
     const auto& now = state.rooms[static_cast<std::size_t>(room - 1)];
-    if (now && (state_.newestCallRoom != room || !before || before->lastCalled != now->lastCalled ||
-                before->samples != now->samples)) {
+    // A room's category's numbers only grow: a call changes its last number.
+    if (now &&
+        (state_.newestCallRoom != room || !before || before->lastCalled != now->lastCalled)) {
       newCallRoom_ = room;
     }
   }

@@ -15,12 +15,11 @@ void WaitingRoomDisplay::run() {
   int shownMinute = -1;
   int highlight = 0;
   std::int64_t highlightEnds = 0;
-  bool first = true;
   if (watch_) Console::wakeOn(watch_->handle());
   for (;;) {
     if (watch_) watch_->drain();
-    bool redraw = first;
-    first = false;
+    // The first round always draws: the size and the minute are new.
+    bool redraw = false;
     const auto window = Console::windowSize();
     if (window != size) {
       size = window;
