@@ -50,6 +50,13 @@ bool terminalSize(int fd, int& columns, int& rows) {
   return true;
 }
 
+// Milliseconds of the steady clock, for deadlines.
+long long steadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 std::string_view termName() {
   const char* term = std::getenv("TERM");
   return term ? term : "";
@@ -319,11 +326,6 @@ bool TerminalSession::awaitKey(long long deadlineMs) {
     explicit SignalKeysOff(TerminalSession& s) : session(s) { session.setSignalKeys(false); }
     ~SignalKeysOff() { session.setSignalKeys(true); }
   } off(*this);
-  const auto now = [] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  };
   for (;;) {
     actOnSignals();
     // A program that fills the window lays itself out anew before anything
@@ -340,7 +342,7 @@ bool TerminalSession::awaitKey(long long deadlineMs) {
       waitForInput(-1);
       continue;
     }
-    const long long left = deadlineMs - now();
+    const long long left = deadlineMs - steadyMs();
     if (left <= 0 || woken_) {
       woken_ = false;
       return false;
@@ -357,11 +359,7 @@ int TerminalSession::nextKeyCode() {
 }
 
 std::optional<int> TerminalSession::nextKeyCodeWithin(int timeoutMs) {
-  const long long deadline = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now().time_since_epoch())
-                                 .count() +
-                             timeoutMs;
-  if (!awaitKey(deadline)) return std::nullopt;
+  if (!awaitKey(steadyMs() + timeoutMs)) return std::nullopt;
   const int code = keys_.front();
   keys_.pop_front();
   return code;
