@@ -58,5 +58,8 @@ int main() {
     std::fprintf(stderr, "morvalis: %d %s still open at ESC; not in data.txt\n", openAtEsc,
                  openAtEsc == 1 ? "shift was" : "shifts were");
   }
+  if (!journal.closeProblem().empty()) {
+    std::fprintf(stderr, "morvalis: %s\n", journal.closeProblem().c_str());
+  }
   return status;
 }

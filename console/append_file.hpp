@@ -25,6 +25,9 @@ class AppendFile {
   bool append(std::string_view bytes);
   void close();
   bool isOpen() const { return file_ != FileSystem::kNoFile; }
+  // Whether the file's name still points at the file open here (not
+  // removed, renamed or replaced since open()).
+  bool stillNamed() const { return isOpen() && files_.sameFile(path_, file_); }
 
   // Why the last call failed, in words.
   const std::string& error() const { return error_; }

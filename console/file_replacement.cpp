@@ -19,8 +19,10 @@ bool FileReplacement::begin(const std::string& path, const std::string& scratchN
   const std::string folder = folderOf(target_);
   scratchPath_ = besideOf(target_, scratchName);
 
-  lock_ = files_.lockFolder(folder);
-  if (lock_ == FileSystem::kNoFile) return fail("cannot lock the folder " + folder);
+  if (turn_ == Turn::WaitForTurn) {
+    lock_ = files_.lockFolder(folder);
+    if (lock_ == FileSystem::kNoFile) return fail("cannot lock the folder " + folder);
+  }
 
   old_ = files_.openRead(target_);
   if (old_ == FileSystem::kNoFile && !files_.wasMissing()) return fail("cannot read " + target_);

@@ -2,7 +2,7 @@
 // file is either all of its old content or all of its new one.
 //
 // begin() waits for the turn to replace files in the file's folder against
-// other copies of the program (held until the object ends), opens the old
+// other copies of the program (held until the object ends; see Turn), opens the old
 // file for reading (a missing one reads as empty; one that is not a regular
 // file is a failure) and creates the scratch file, fresh, in the same
 // folder. The new content goes to the scratch file with write(); commit()
@@ -25,7 +25,16 @@
 
 class FileReplacement {
  public:
-  explicit FileReplacement(FileSystem& files = FileSystem::real()) : files_(files) {}
+  // WaitForTurn: other copies of the program take turns at the folder.
+  // OwnFolder: the caller already keeps every other copy out of the folder
+  // for good (the desk's morvalis.lock); taking the turn too would make it
+  // wait for itself when it replaces one file while it holds the turn for
+  // another.
+  enum class Turn { WaitForTurn, OwnFolder };
+
+  explicit FileReplacement(FileSystem& files = FileSystem::real(),
+                           Turn turn = Turn::WaitForTurn)
+      : files_(files), turn_(turn) {}
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
@@ -51,6 +60,7 @@ class FileReplacement {
   void abandon();
 
   FileSystem& files_;
+  Turn turn_;
   FileSystem::Handle lock_ = FileSystem::kNoFile;
   FileSystem::Handle old_ = FileSystem::kNoFile;
   FileSystem::Handle scratch_ = FileSystem::kNoFile;

@@ -83,6 +83,10 @@ class FileSystem {
   virtual bool wasBusy() const;
   // Its kind.
   virtual FileFault fault() const;
+  // Whether `path` still names the file open as `file` (the same device and
+  // inode; on Windows the same volume and file index). False when the name
+  // is gone or names another file, or the question cannot be answered.
+  virtual bool sameFile(const std::string& path, Handle file);
 
   static FileSystem& real();
 };

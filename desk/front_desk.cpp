@@ -1,5 +1,7 @@
 #include "front_desk.hpp"
 
+#include <algorithm>
+
 #include "append_file.hpp"
 #include "commands.hpp"
 #include "console.hpp"
@@ -8,6 +10,17 @@ namespace {
 
 constexpr int kFirstCommandCode = 59;  // F1's second code; F5 is 63
 constexpr int kEscape = 27;
+constexpr int kLongestWaitMs = 60'000;
+
+// How long to wait for a key before looking at the date again: until just
+// after the next midnight, and never more than a minute, so a clock that
+// is set is followed too.
+int waitForDateMs() {
+  const TimeOfDay t = Clock::now();
+  const int toMidnight =
+      ((24 * 60 - t.hour * 60 - t.minute) * 60 - t.second) * 1000 - t.hundredths * 10 + 50;
+  return std::clamp(toMidnight, 50, kLongestWaitMs);
+}
 using Command = void (*)(FrontDesk&);
 constexpr Command kCommands[] = {technicianArrives, technicianLeaves, patientGetsNumber,
                                  patientCalled, roomStatus};
@@ -34,16 +47,13 @@ void FrontDesk::resume(const DayState& state) {
                                       queues[static_cast<std::size_t>(shift->category - 1)].get(),
                                       clock, clockValueOf(shift->start), shift->samples);
     if (shift->leaving) {
-      // The run ended inside F2: its line is either on top of the log,
-      // which then grew by it at least, or not there at all.
+      // The run ended inside F2: its line is in what the log gained since
+      // then, or not there at all.
       std::string error;
       if (!logRead)
         logRead = readWholeFile(files_, ShiftLog::kFileName, log, error) == ReadOutcome::Read;
       const std::string line = ShiftLog::lineOf(*open, clockValueOf(shift->leaving->end));
-      if (log.size() >= static_cast<std::size_t>(shift->leaving->logSize) + line.size() &&
-          log.compare(0, line.size(), line) == 0) {
-        continue;
-      }
+      if (ShiftLog::addedSince(log, shift->leaving->logSize, line)) continue;
     }
     rooms[static_cast<std::size_t>(room - 1)] = std::move(open);
     lastCalled[static_cast<std::size_t>(room - 1)] = shift->lastCalled;
@@ -80,6 +90,10 @@ DayState FrontDesk::dayState() const {
 void FrontDesk::record(const Change& change) {
   if (!journal) return;
   journal->record(change, [this] { return dayState(); });
+  showJournalState();
+}
+
+void FrontDesk::showJournalState() {
   if (warningShown_ != !journal->writable()) {
     warningShown_ = !journal->writable();
     showJournalWarning(warningShown_);
@@ -93,13 +107,17 @@ void FrontDesk::run() {
   for (std::size_t i = 0; i < notices.size() && i < 7; ++i) {
     showPanelLine(kPanelTop + 1 + 2 * static_cast<int>(i), notices[i]);
   }
-  if (journal && !journal->writable()) {
-    warningShown_ = true;
-    showJournalWarning(true);
-  }
   for (;;) {
     Console::setCursorShape(CursorShape::Hidden);
-    int code = Console::readKey();
+    // A desk open across midnight says so in the journal, so a display and
+    // a later start see a desk of today.
+    if (journal) {
+      journal->newDate(dayState());
+      showJournalState();
+    }
+    const std::optional<int> key = Console::readKeyWithin(waitForDateMs());
+    if (!key) continue;
+    int code = *key;
     if (code == 0) {
       code = Console::readKey();
       const int item = code - kFirstCommandCode + 1;

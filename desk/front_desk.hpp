@@ -62,6 +62,9 @@ class FrontDesk : public MainScreen {
   std::vector<std::string> notices;
 
  private:
+  // Row 23's warning while the journal cannot be written.
+  void showJournalState();
+
   FileSystem& files_;
   bool warningShown_ = false;
 };

@@ -24,6 +24,18 @@ void ShiftLog::appendCopied(std::string& out, std::string_view old) {
   }
 }
 
+bool ShiftLog::addedSince(std::string_view log, long long oldSize, std::string_view line) {
+  if (oldSize < 0 || log.size() < static_cast<std::size_t>(oldSize) + line.size()) return false;
+  const std::size_t gained = log.size() - static_cast<std::size_t>(oldSize);
+  for (std::size_t at = 0; at < gained;) {
+    if (log.compare(at, line.size(), line) == 0) return true;
+    const auto end = log.find('\n', at);
+    if (end == std::string_view::npos) break;
+    at = end + 1;
+  }
+  return false;
+}
+
 bool ShiftLog::add(const std::string& line,
                    const std::function<void(long long oldSize)>& beforeCommit) {
   FileReplacement file(files_);

@@ -38,6 +38,10 @@ class ShiftLog {
 
   // The line of a finished shift that ended at `end` (a ClockValue).
   static std::string lineOf(const rum& shift, double end);
+  // Whether `line` is one of the lines the log `log` gained on top since
+  // it was `oldSize` bytes long: the top one, or one below lines another
+  // desk sharing the log put on top since.
+  static bool addedSince(std::string_view log, long long oldSize, std::string_view line);
   // Appends old log content to `out` with its line ends made CR LF.
   static void appendCopied(std::string& out, std::string_view old);
 

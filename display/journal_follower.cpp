@@ -1,12 +1,11 @@
 #include "journal_follower.hpp"
 
 #include "append_file.hpp"
-#include "journal.hpp"
 #include "journal_format.hpp"
 
 JournalFollower::JournalFollower(std::string folder, FileSystem& files, Today today)
     : folder_(std::move(folder)),
-      path_(folder_ + "/" + Journal::kFileName),
+      path_(folder_ + "/" + kJournalFileName),
       files_(files),
       today_(std::move(today)) {}
 
@@ -60,13 +59,12 @@ bool JournalFollower::poll() {
     } else {
       stamp_ = now;
       const Replay replay = replayJournal(text);
-      // A journal begins with a whole line (the desk writes it in one
-      // step); only later lines can be caught half written.
-      if (replay.damage == Replay::Damage::Middle || (replay.goodLines == 0 && !text.empty())) {
+      // A line the desk is still writing is a torn end, not damage.
+      if (replay.damage == Replay::Damage::Damaged) {
         take(Desk::Unreadable, replay.state,
              "Journalen er skadet efter linje " + std::to_string(replay.goodLines));
-      } else if (replay.goodLines > 0 && replay.day < dateText(today_())) {
-        take(Desk::Closed, DayState{}, "");  // left from an earlier day
+      } else if (replay.ended || (replay.goodLines > 0 && replay.day < dateText(today_()))) {
+        take(Desk::Closed, DayState{}, "");  // ended with ESC, or left from an earlier day
       } else {
         take(Desk::Open, replay.state, "");
       }

@@ -5,9 +5,9 @@
 // poll() looks at the journal's stamp (size, time, identity) and reads it
 // again only when the stamp changed. Only whole, checked lines count: a
 // line the desk is still writing is read on a later poll, when the stamp
-// has changed again. The desk is Closed when there is no journal, or its
-// last line is from an earlier day than today; Unreadable when the journal
-// cannot be read or is damaged before its last line, with the reason in
+// has changed again. The desk is Closed when there is no journal, its last
+// line ends the day, or is from an earlier day than today; Unreadable when
+// the journal cannot be read or is damaged, with the reason in
 // problem() and the state as far as it could be read.
 #pragma once
 

@@ -57,16 +57,23 @@ Journal::Start Journal::open() {
     start.notices.push_back(aside);
     return start;
   }
-  if (replay.damage == Replay::Damage::Middle) {
+  if (replay.damage == Replay::Damage::Damaged) {
     start.notices.push_back("Journal skadet efter linje " + std::to_string(replay.goodLines) + ",");
     if (keepAside("journal-" + today + "-skadet", aside).empty()) {
       pendingAside_ = "journal-" + today + "-skadet";
     }
     start.notices.push_back(aside);
   }
-  start.resumed = replay.goodLines > 0;
+  // A day ended with ESC whose journal could not be removed is over.
+  if (replay.goodLines == 0 || replay.ended) return start;
+  if (replay.day > today) {
+    // Taken up all the same: numbers handed out twice would be worse.
+    start.notices.push_back("Journal fra " + replay.day + " er efter i dag,");
+    start.notices.push_back("taget op; uret kan vaere stillet tilbage");
+  }
+  start.resumed = true;
   start.state = replay.state;
-  if (start.resumed) nextSeq_ = replay.lastSeq + 1;
+  nextSeq_ = replay.lastSeq + 1;
   return start;
 }
 
@@ -96,7 +103,7 @@ bool Journal::rewrite(const DayState& state) {
     writable_ = false;
     return false;
   }
-  FileReplacement replacement(files_);
+  FileReplacement replacement(files_, FileReplacement::Turn::OwnFolder);
   const std::string lines = snapshotLines(nextSeq_, today_(), state);
   writable_ = replacement.begin(kFileName, kScratchName) && replacement.write(lines) &&
               replacement.commit();
@@ -105,15 +112,20 @@ bool Journal::rewrite(const DayState& state) {
     return false;
   }
   for (const char c : lines) nextSeq_ += c == '\n' ? 1 : 0;
+  writtenDate_ = dateText(today_());
   writable_ = file_.open(kFileName);
   if (!writable_) error_ = file_.error();
   return writable_;
 }
 
 void Journal::record(const Change& change, const StateOf& stateAfter) {
-  if (writable_) {
-    if (file_.append(journalLine(nextSeq_, today_(), change))) {
+  // A journal removed or renamed under the desk would take the lines
+  // with it: they go to a new journal.txt, whole.
+  if (writable_ && file_.stillNamed()) {
+    const CalendarDate today = today_();
+    if (file_.append(journalLine(nextSeq_, today, change))) {
       ++nextSeq_;
+      writtenDate_ = dateText(today);
       return;
     }
     error_ = file_.error();
@@ -124,11 +136,26 @@ void Journal::record(const Change& change, const StateOf& stateAfter) {
   rewrite(stateAfter());
 }
 
+void Journal::newDate(const DayState& state) {
+  // A journal that cannot be written gets the new date with its mending.
+  if (writable_ && dateText(today_()) != writtenDate_) rewrite(state);
+}
+
 void Journal::closeDay() {
+  // Not ours to end or remove: it holds what could not be read or set aside.
+  if (!pendingAside_.empty() || unreadable_) {
+    file_.close();
+    return;
+  }
+  // The day's end goes first, so that a journal that cannot be removed
+  // is not taken up again.
+  const bool ended = writable_ && file_.stillNamed() &&
+                     file_.append(journalLine(nextSeq_, today_(), Change(ChangeKind::End)));
   file_.close();
-  if (!pendingAside_.empty() || unreadable_) return;  // not ours to remove
   if (!files_.remove(kFileName) && !files_.wasMissing()) {
-    error_ = "cannot remove " + std::string(kFileName) + ": " + files_.reason();
+    closeProblem_ = "cannot remove " + std::string(kFileName) + " (" + files_.reason() + "); " +
+                    (ended ? "it says the day is over, so the next start begins a new day"
+                           : "the next start will take this day up again");
     return;
   }
   files_.flushFolder(".");

@@ -3,22 +3,34 @@
 // operator did not choose (a closed window, a kill, a crash, a power cut).
 //
 // takeLock() takes the folder's lock ("morvalis.lock": one desk per folder;
-// in a folder where no lock can be made the desk runs without). open()
-// reads the journal. A journal from today is resumed as far as its lines
-// are good: a torn last line is dropped without a word; damage before the
-// last line sets the file aside as journal-<date>-skadet.txt and says so. A
-// journal whose last line is from an earlier day is not resumed: it is set
-// aside as journal-<that day>.txt and that is said. rewrite() then makes
-// the journal the state the desk starts from, in one atomic step, which
-// also keeps it short.
+// in a folder where no lock can be made the desk runs without). Since that
+// lock keeps every other desk out, the journal's own replacements never
+// wait for the folder's turn (which F2 may be holding for data.txt).
+//
+// open() reads the journal. A journal from today (or, the clock set back,
+// from a later day, which is said) is resumed as far as its lines are good:
+// an append cut short at the end is dropped without a word; any other
+// damage, also at the end and also before the first good line, sets the
+// file aside as journal-<date>-skadet.txt and says so. A journal whose last
+// line is from an earlier day is not resumed: it is set aside as
+// journal-<that day>.txt and that is said. A journal that ends with the
+// day's end (ESC) is not resumed either. rewrite() then makes the journal
+// the state the desk starts from, in one atomic step, which also keeps it
+// short.
 //
 // record() appends one change's line and has it on disk before it returns.
-// A journal that cannot be written is never a reason to stop: record()
-// reports it through writable(), and every later record() first tries to
-// rewrite the journal whole from the desk's state, which mends it. closeDay()
-// (ESC) removes the journal, so the next start begins a new day. A journal
-// that could not be read, or could not be set aside, is never written over
-// and never removed; every rewrite tries setting it aside again.
+// Before each append it makes sure the name journal.txt still points at
+// the file it appends to; a journal removed or renamed under the desk is
+// written whole again from the desk's state. A journal that cannot be
+// written is never a reason to stop: record() reports it through
+// writable(), and every later record() first tries to rewrite the journal
+// whole from the desk's state, which mends it. newDate() writes the state
+// again under a new date (the desk calls it at midnight), so a desk open
+// across midnight is seen as open. closeDay() (ESC) writes the day's end,
+// then removes the journal, so the next start begins a new day even when
+// the removal fails. A journal that could not be read, or could not be set
+// aside, is never written over and never removed; every rewrite tries
+// setting it aside again.
 #pragma once
 
 #include <functional>
@@ -35,7 +47,7 @@
 
 class Journal {
  public:
-  static constexpr const char* kFileName = "journal.txt";
+  static constexpr const char* kFileName = kJournalFileName;
   static constexpr const char* kScratchName = "journal.tmp";
   static constexpr const char* kLockName = "morvalis.lock";
 
@@ -59,8 +71,15 @@ class Journal {
   // Records a change already made in memory; `stateAfter` gives the whole
   // state with it, for a journal that has to be mended first.
   void record(const Change& change, const StateOf& stateAfter);
+  // Today's date, when it is no longer the date the journal was last
+  // written under: the whole state again, under the new date.
+  void newDate(const DayState& state);
   // The day ends: the journal goes.
   void closeDay();
+  // Why closeDay() could not remove the journal, in one English sentence
+  // for standard error, saying what the next start will do; empty when it
+  // could.
+  const std::string& closeProblem() const { return closeProblem_; }
 
   bool writable() const { return writable_; }
   const std::string& error() const { return error_; }
@@ -76,8 +95,10 @@ class Journal {
   std::unique_ptr<FileLock> lock_;
   AppendFile file_;
   std::int64_t nextSeq_ = 1;
+  std::string writtenDate_;  // the date of the journal's last line
   bool writable_ = false;
   std::string pendingAside_;  // the stem it still has to be set aside under
   bool unreadable_ = false;   // journal.txt could not be read at the start
   std::string error_;
+  std::string closeProblem_;
 };

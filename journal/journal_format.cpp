@@ -5,8 +5,9 @@
 
 namespace {
 
-constexpr const char* kKindWords[] = {"dag",      "serie", "rum", "nummer", "kald",
-                                      "ankommer", "gaar",  "fri", "bliver"};
+constexpr const char* kKindWords[] = {"dag",  "serie", "rum",    "nummer", "kald",
+                                      "ankommer", "gaar", "fri", "bliver", "slut"};
+constexpr int kKinds = 10;
 constexpr const char* kHex = "0123456789abcdef";
 constexpr std::int32_t kMostWaiting = 1'000'000;
 
@@ -146,8 +147,8 @@ bool parseFields(const std::vector<std::string_view>& f, Change& c) {
   const auto kind = f[2];
   const std::size_t n = f.size() - 3;  // fields after the kind
   int k = 0;
-  while (k < 9 && kind != kKindWords[k]) ++k;
-  if (k == 9) return false;
+  while (k < kKinds && kind != kKindWords[k]) ++k;
+  if (k == kKinds) return false;
   c = Change{};
   c.kind = static_cast<ChangeKind>(k);
   switch (c.kind) {
@@ -176,8 +177,21 @@ bool parseFields(const std::vector<std::string_view>& f, Change& c) {
     case ChangeKind::Left:
     case ChangeKind::Stays:
       return n == 1 && roomNumber(f[3], c.room);
+    case ChangeKind::End:
+      return n == 0;
   }
   return false;
+}
+
+// What an append cut short can leave after the last CR LF: part of one
+// line, so never LF, never a byte a line does not have, at most a CR last.
+bool looksTorn(std::string_view piece) {
+  if (piece.size() >= kLongestJournalLine) return false;
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    const auto b = static_cast<unsigned char>(piece[i]);
+    if ((b < ' ' || b > '~') && !(b == '\r' && i + 1 == piece.size())) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -238,6 +252,8 @@ std::string journalLine(std::int64_t seq, const CalendarDate& date, const Change
     case ChangeKind::Left:
     case ChangeKind::Stays:
       add(std::to_string(c.room));
+      break;
+    case ChangeKind::End:
       break;
   }
   return line + " " + hex8(crc32(line)) + "\r\n";
@@ -329,6 +345,8 @@ bool applyChange(DayState& state, const Change& c) {
       if (!room || !*room) return false;
       (*room)->leaving.reset();
       return true;
+    case ChangeKind::End:
+      return true;
   }
   return false;
 }
@@ -352,19 +370,21 @@ Replay replayJournal(std::string_view text) {
   std::size_t start = 0;
   while (start < text.size()) {
     const auto end = text.find("\r\n", start);
-    const bool last = end == std::string_view::npos || end + 2 == text.size();
     std::int64_t seq = 0;
     std::string date;
     Change change;
-    const bool good = end != std::string_view::npos &&
+    const bool good = end != std::string_view::npos && !replay.ended &&
                       parseJournalLine(text.substr(start, end - start), seq, date, change) &&
                       (replay.lastSeq == 0 ? seq > 0 : seq == replay.lastSeq + 1) &&
                       (change.kind == ChangeKind::Day) == (replay.lastSeq == 0) &&
                       applyChange(replay.state, change);
     if (!good) {
-      replay.damage = last ? Replay::Damage::TornEnd : Replay::Damage::Middle;
+      const bool torn = end == std::string_view::npos && replay.goodLines > 0 &&
+                        looksTorn(text.substr(start));
+      replay.damage = torn ? Replay::Damage::TornEnd : Replay::Damage::Damaged;
       return replay;
     }
+    replay.ended = change.kind == ChangeKind::End;
     replay.lastSeq = seq;
     replay.day = date;
     ++replay.goodLines;

@@ -17,14 +17,19 @@
 //   gaar <room> <end> <logsize>              F2 begun: its log line is being added
 //   fri <room>                               F2 done: the room is free
 //   bliver <room>                            F2 failed: the shift stays open
+//   slut                                     ESC: the day is over; nothing follows
 // <cat> is "voksen" or "barn"; times are hour.minute ("8.30"); <name> is the
 // name's bytes with every byte outside '!'..'~', and '%', written as %XX.
 //
 // Replay applies the lines in order to an empty DayState. A line that is
 // torn, fails its checksum, breaks the count, or does not fit the state
 // (an occupied room opened, a number that is not the next, more than a
-// million waiting) is bad: the
-// state stands as the lines before it left it.
+// million waiting) is bad: the state stands as the lines before it left it.
+// Only an append cut short is harmless: a last piece without CR LF, after
+// at least one whole line, no longer than a line can be and of nothing but
+// the bytes a line is made of. Anything else that is bad (a whole line
+// that fails its check, zero bytes, line ends that are not CR LF, a line
+// too long) is damage, wherever it is.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +40,7 @@
 #include "console_types.hpp"
 #include "day_state.hpp"
 
-enum class ChangeKind { Day, Series, Room, Issued, Called, Opened, Leaving, Left, Stays };
+enum class ChangeKind { Day, Series, Room, Issued, Called, Opened, Leaving, Left, Stays, End };
 
 struct Change {
   explicit Change(ChangeKind what = ChangeKind::Day, int inRoom = 0, int ofCategory = 0)
@@ -51,6 +56,11 @@ struct Change {
   friend bool operator==(const Change&, const Change&) = default;
 };
 
+// The journal's name in the desk's folder; the writer and every reader use it.
+inline constexpr const char* kJournalFileName = "journal.txt";
+// The most bytes one line can have, CR LF included.
+inline constexpr std::size_t kLongestJournalLine = 127;
+
 // "2026-12-07".
 std::string dateText(const CalendarDate& date);
 
@@ -65,16 +75,16 @@ std::string snapshotLines(std::int64_t firstSeq, const CalendarDate& date, const
 bool applyChange(DayState& state, const Change& change);
 
 struct Replay {
-  enum class Damage { None, TornEnd, Middle };
+  enum class Damage { None, TornEnd, Damaged };
   DayState state;
   std::string day;           // date of the last good line; empty when none
   std::int64_t lastSeq = 0;  // seq of the last good line; 0 when none
   std::size_t goodLines = 0;
   Damage damage = Damage::None;
+  bool ended = false;  // the last good line is the day's end (ESC)
 };
 
-// Replays a whole journal. The first bad line ends the replay: it is a torn
-// end when nothing but it follows, else damage in the middle.
+// Replays a whole journal. The first bad line ends the replay.
 Replay replayJournal(std::string_view text);
 
 // Parses one line without its CR LF (false when it is bad).

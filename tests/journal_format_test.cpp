@@ -110,7 +110,7 @@ TEST(JournalFormat, ChangesThatDoNotFitTheStateAreBad) {
     if (changes.back().kind == ChangeKind::Series) changes.back().extra = 2'000'000'000;
     const Replay replay = replayJournal(journalOf(changes));
     EXPECT_EQ(replay.goodLines, changes.size() - 1) << "case " << i;
-    EXPECT_EQ(replay.damage, Replay::Damage::TornEnd) << "case " << i;
+    EXPECT_EQ(replay.damage, Replay::Damage::Damaged) << "case " << i << ": a whole line";
   }
 }
 
@@ -142,9 +142,47 @@ TEST(JournalFormat, ATornOrDamagedLineGivesTheStateBeforeOrAfterIt) {
       const Replay r = replayJournal(damaged);
       EXPECT_EQ(r.state, three.state) << "byte " << at;
       EXPECT_EQ(r.goodLines, fourth) << "byte " << at;
-      EXPECT_EQ(r.damage, Replay::Damage::Middle) << "byte " << at;
+      EXPECT_EQ(r.damage, Replay::Damage::Damaged) << "byte " << at;
     }
   }
+}
+
+// Only an append cut short may be dropped without a word; whatever else
+// is wrong at the end is damage, to be kept and said.
+TEST(JournalFormat, OnlyAnUnfinishedLastLineIsATornEnd) {
+  const std::string text = journalOf(aDay());
+  const std::string next = journalLine(11, kDay, make(ChangeKind::Issued, 0, 1, 3));
+  std::string failing = next;
+  failing[2] = '9';
+  std::string lfEnds = text;
+  for (std::size_t at; (at = lfEnds.find("\r\n")) != std::string::npos;) lfEnds.erase(at, 1);
+  const Change end(ChangeKind::End);
+  const struct {
+    std::string text;
+    std::size_t goodLines;
+    Replay::Damage damage;
+  } cases[] = {
+      {text + next.substr(0, 30), 10, Replay::Damage::TornEnd},
+      {text + next.substr(0, next.size() - 1), 10, Replay::Damage::TornEnd},  // CR, no LF
+      {text + failing, 10, Replay::Damage::Damaged},                         // whole, fails its check
+      {text + std::string(4096, '\0'), 10, Replay::Damage::Damaged},         // a disk that lost data
+      {text + std::string(10'000'000, '7'), 10, Replay::Damage::Damaged},     // longer than a line
+      {lfEnds, 0, Replay::Damage::Damaged},                                  // through an editor
+      {next.substr(0, 20), 0, Replay::Damage::Damaged},                      // no whole line first
+      {text + journalLine(11, kDay, end) + next, 11, Replay::Damage::Damaged},  // after the end
+      {text + journalLine(11, kDay, end), 11, Replay::Damage::None},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Replay r = replayJournal(cases[i].text);
+    EXPECT_EQ(r.goodLines, cases[i].goodLines) << "case " << i;
+    EXPECT_EQ(r.damage, cases[i].damage) << "case " << i;
+  }
+  EXPECT_TRUE(replayJournal(text + journalLine(11, kDay, end)).ended);
+
+  // The longest line the desk can write is no longer than a torn end may be.
+  Change longest = make(ChangeKind::Room, 5, 1, 2147483647, {23, 59}, std::string(15, '\xFF'));
+  longest.extra = 2147483647;
+  EXPECT_EQ(journalLine(999'999'999'999'999'999, kDay, longest).size(), kLongestJournalLine);
 }
 
 }  // namespace

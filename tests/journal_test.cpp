@@ -25,13 +25,14 @@ class JournalTest : public testing::Test {
   // day, rewrite the journal, then the keys of `script`.
   struct Run {
     explicit Run(FileSystem& files = FileSystem::real(), CalendarDate day = kToday)
-        : journal(files, [day] { return day; }), d(files, &journal) {
+        : date(day), journal(files, [this] { return date; }), d(files, &journal) {
       EXPECT_TRUE(journal.takeLock());
       const Journal::Start start = journal.open();
       if (start.resumed) d.desk.resume(start.state);
       d.desk.notices.insert(d.desk.notices.end(), start.notices.begin(), start.notices.end());
       journal.rewrite(d.desk.dayState());
     }
+    CalendarDate date;
     Journal journal;
     DeskDriver d;
   };
@@ -148,31 +149,55 @@ TEST_F(JournalTest, EscNeverRemovesAJournalItCouldNotRead) {
   EXPECT_TRUE(fs::is_directory(Journal::kFileName));
 }
 
-TEST_F(JournalTest, DamageInTheMiddleIsSetAsideAndTheGoodLinesResumed) {
+// Damage anywhere (only an append cut short is not damage) is kept aside
+// whole and said; the good lines before it are taken up.
+TEST_F(JournalTest, DamageIsSetAsideAndSaidAndTheGoodLinesResumed) {
   {
     Run first;
     for (int i = 0; i < 4; ++i) first.d.key(3).press({'b'});
     first.d.runAndCrash();
   }
-  std::string text = journalText();
-  // The third issued number's line gets a wrong byte; two lines follow it.
-  const auto third = text.find(" barn 3 ");
-  text[third + 1] = 'B';
-  WorkDirectory::write(Journal::kFileName, text);
-  Run second;
-  second.d.runAndCrash();
-  EXPECT_EQ(second.d.waiting(), "0 - 2  ");
-  EXPECT_EQ(WorkDirectory::read("journal-2026-12-07-skadet.txt"), text);
-  EXPECT_EQ(second.d.text(7, 39, 79), "Genoptaget: 2 ventende, 0 rum optaget    ");
-  EXPECT_EQ(second.d.text(9, 39, 66), "Journal skadet efter linje 3");
-  EXPECT_EQ(replayJournal(journalText()).damage, Replay::Damage::None);
+  const std::string whole = journalText();  // dag, then four numbers
+  std::string flipped = whole;
+  flipped[whole.find(" barn 3 ") + 1] = 'B';
+  std::string lfEnds = whole;
+  for (std::size_t at; (at = lfEnds.find("\r\n")) != std::string::npos;) lfEnds.erase(at, 1);
+  const struct {
+    std::string text;
+    std::string waiting;
+    const char* notice;
+  } cases[] = {
+      {flipped, "0 - 2  ", "Journal skadet efter linje 3,"},
+      {whole + std::string(512, '\0'), "0 - 4  ", "Journal skadet efter linje 5,"},
+      {whole.substr(0, whole.size() - 3) + "0\r\n", "0 - 3  ", "Journal skadet efter linje 4,"},
+      {lfEnds, "0 - 0  ", "Journal skadet efter linje 0,"},
+  };
+  for (const auto& c : cases) {
+    fs::remove("journal-2026-12-07-skadet.txt");
+    WorkDirectory::write(Journal::kFileName, c.text);
+    Run again;
+    again.d.runAndCrash();
+    EXPECT_EQ(again.d.waiting(), c.waiting) << c.notice;
+    EXPECT_EQ(WorkDirectory::read("journal-2026-12-07-skadet.txt"), c.text) << c.notice;
+    const auto notice = again.d.text(c.waiting == "0 - 0  " ? 7 : 9, 39, 79);
+    EXPECT_EQ(notice.substr(0, notice.find_last_not_of(' ') + 1), c.notice);
+    EXPECT_EQ(replayJournal(journalText()).state, again.d.desk.dayState());
+  }
 }
 
 // A run killed inside F2 is taken up with the room free when its line
-// reached the log, and with the shift open when it did not.
+// reached the log (also below a line that another desk sharing the log put
+// on top since), and with the shift open when it did not.
 TEST_F(JournalTest, ADepartureCutShortIsDoneOnceAndOnlyOnce) {
-  for (const bool lineInLog : {true, false}) {
-    WorkDirectory::write("data.txt", "old 1.00 2.00 0 voksne \r\n");
+  const std::string old = "old 1.00 2.00 0 voksne \r\n";
+  const std::string kim = "Kim 8.30 9.45 0 voksne \r\n";
+  const std::string other = "Ole 7.00 9.50 4 boern \r\n";
+  const struct {
+    std::string log;
+    bool logged;
+  } cases[] = {{kim + old, true}, {other + kim + old, true}, {old, false}, {other + old, false},
+               {old + kim, false}};
+  for (const auto& c : cases) {
     std::string text = journalLine(1, kToday, Change(ChangeKind::Day));
     Change opened(ChangeKind::Opened, 2, 1);
     opened.time = {8, 30};
@@ -180,16 +205,14 @@ TEST_F(JournalTest, ADepartureCutShortIsDoneOnceAndOnlyOnce) {
     text += journalLine(2, kToday, opened);
     Change leaving(ChangeKind::Leaving, 2);
     leaving.time = {9, 45};
-    leaving.logSize = 25;
+    leaving.logSize = static_cast<long long>(old.size());
     text += journalLine(3, kToday, leaving);
     WorkDirectory::write(Journal::kFileName, text);
-    if (lineInLog) {
-      WorkDirectory::write("data.txt", "Kim 8.30 9.45 0 voksne \r\nold 1.00 2.00 0 voksne \r\n");
-    }
+    WorkDirectory::write("data.txt", c.log);
     Run again;
     again.d.runAndCrash();
-    EXPECT_EQ(again.d.desk.rooms[1] == nullptr, lineInLog);
-    EXPECT_EQ(replayJournal(journalText()).state.rooms[1].has_value(), !lineInLog);
+    EXPECT_EQ(again.d.desk.rooms[1] == nullptr, c.logged) << c.log;
+    EXPECT_EQ(replayJournal(journalText()).state.rooms[1].has_value(), !c.logged);
   }
 }
 
@@ -227,6 +250,95 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenNeverStopsTheDeskAndIsMended) {
   EXPECT_EQ(replay.damage, Replay::Damage::None);
   EXPECT_EQ(replay.state, run.d.desk.dayState());
   EXPECT_EQ(replay.state.series[0].counter, 3);
+}
+
+// F2 while the journal cannot be written: the journal's mending must not
+// wait for the turn at data.txt that F2 itself holds. Neither a journal
+// that cannot be opened nor renames that fail hold up the desk.
+TEST_F(JournalTest, F2WhileTheJournalCannotBeWrittenNeverWaitsForItself) {
+  for (const auto call : {FailingFiles::Call::Append, FailingFiles::Call::Replace}) {
+    fs::remove("data.txt");
+    fs::remove(Journal::kFileName);
+    FailingFiles files(call, 0, FailingFiles::kUntilMended);
+    Run run(files);
+    run.d.times({at(8, 30), at(9, 0)}).arrive(1, 'v', "Kim").key(2).press({'1'});
+    run.d.runAndCrash();
+    EXPECT_EQ(warning(run.d).substr(8, 21), "Advarsel: journal kan");
+    const bool logged = call == FailingFiles::Call::Append;  // a log that cannot be renamed fails
+    EXPECT_EQ(WorkDirectory::read("data.txt"), logged ? "Kim 8.30 9.00 0 voksne \r\n" : "");
+    EXPECT_EQ(run.d.desk.rooms[0] == nullptr, logged);
+  }
+}
+
+// A journal removed or renamed under the desk is written whole again at
+// the next change, so a kill after it loses nothing.
+TEST_F(JournalTest, AJournalRemovedOrRenamedUnderTheDeskIsWrittenAgain) {
+  for (const bool renamed : {false, true}) {
+    fs::remove(Journal::kFileName);
+    {
+      Run first;
+      first.d.key(3).press({'v'});
+      first.d.runAndCrash();
+      if (renamed) {
+        fs::rename(Journal::kFileName, "elsewhere.txt");
+      } else {
+        fs::remove(Journal::kFileName);
+      }
+      for (int i = 0; i < 3; ++i) first.d.key(3).press({'v'});
+      first.d.runAndCrash();
+      EXPECT_EQ(warning(first.d).find("Morvalis"), 22u) << "nothing else to say";
+    }
+    Run second;
+    second.d.key(3).press({'v'});
+    second.d.runAndCrash();
+    EXPECT_EQ(second.d.text(9, 55, 56), "5 ") << (renamed ? "renamed" : "removed");
+  }
+}
+
+// Across midnight the running desk writes the new date, so a display sees
+// it open and a start after a kill takes the day up; a journal from a later
+// day (the clock set back) is taken up and that is said.
+TEST_F(JournalTest, MidnightAndAClockSetBack) {
+  {
+    Run evening;
+    evening.d.arrive(1, 'v', "Nat").key(3).press({'v'});
+    evening.d.runAndCrash();
+    evening.date = CalendarDate{2026, 12, 8};
+    evening.d.press({MemoryConsole::kNoKey});  // the wait for a key ends at midnight
+    evening.d.runAndCrash();
+  }
+  EXPECT_EQ(replayJournal(journalText()).day, "2026-12-08");
+  {
+    Run morning(FileSystem::real(), CalendarDate{2026, 12, 8});
+    morning.d.runAndCrash();
+    EXPECT_TRUE(morning.d.desk.rooms[0]) << "the night shift is still open";
+    EXPECT_EQ(morning.d.waiting(), "1 - 0  ");
+  }
+  Run setBack;
+  setBack.d.runAndCrash();
+  EXPECT_EQ(setBack.d.waiting(), "1 - 0  ");
+  EXPECT_EQ(setBack.d.text(9, 39, 76), "Journal fra 2026-12-08 er efter i dag,");
+  EXPECT_EQ(setBack.d.text(11, 39, 78), "taget op; uret kan vaere stillet tilbage");
+}
+
+// ESC with a journal that cannot be removed: the day's end is in it, so
+// the next start begins a new day, and standard error will say so.
+TEST_F(JournalTest, EscWithAJournalThatCannotBeRemovedStillEndsTheDay) {
+  // The start's rewrite clears its scratch name once; the next removal is ESC's.
+  FailingFiles files(FailingFiles::Call::Remove, 1, FailingFiles::kUntilMended);
+  {
+    Run first(files);
+    first.d.key(3).press({'v'});
+    first.d.run();
+    EXPECT_TRUE(fs::exists(Journal::kFileName));
+    EXPECT_NE(first.journal.closeProblem().find("the next start begins a new day"),
+              std::string::npos);
+    EXPECT_TRUE(replayJournal(journalText()).ended);
+  }
+  Run second;
+  second.d.key(3).press({'v'});
+  second.d.runAndCrash();
+  EXPECT_EQ(second.d.text(9, 55, 56), "1 ");
 }
 
 }  // namespace

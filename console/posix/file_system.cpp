@@ -182,6 +182,13 @@ bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
   return true;
 }
 
+bool FileSystem::sameFile(const std::string& path, Handle file) {
+  struct stat named {};
+  struct stat open {};
+  return ::stat(path.c_str(), &named) == 0 && ::fstat(toFd(file), &open) == 0 &&
+         named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 std::string FileSystem::reason() const {
   return std::strerror(errno);
 }

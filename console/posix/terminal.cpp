@@ -252,6 +252,8 @@ void TerminalSession::stop(int signal) {
 }
 
 void TerminalSession::setSignalKeys(bool on) {
+  if (on == signalKeys_) return;
+  signalKeys_ = on;
   if (on) {
     raw_.c_lflag |= ISIG;
   } else {
@@ -319,19 +321,26 @@ void TerminalSession::waitForInput(int limitMs) {
 }
 
 bool TerminalSession::awaitKey(long long deadlineMs) {
+  // Ctrl+C is a key while we wait, a signal while we are busy with a key.
+  // A wait that ends without one (a program that looks around every now
+  // and then) leaves the modes as they are: at rest nothing switches them.
+  setSignalKeys(false);
+  const bool key = waitForKey(deadlineMs);
+  if (key) setSignalKeys(true);
+  return key;
+}
+
+bool TerminalSession::waitForKey(long long deadlineMs) {
   if (!keys_.empty() && !presenter_.tooSmall()) return true;
-  // Ctrl+C is a key while we wait, a signal while we are busy.
-  struct SignalKeysOff {
-    TerminalSession& session;
-    explicit SignalKeysOff(TerminalSession& s) : session(s) { session.setSignalKeys(false); }
-    ~SignalKeysOff() { session.setSignalKeys(true); }
-  } off(*this);
   for (;;) {
     actOnSignals();
     // A program that fills the window lays itself out anew before anything
-    // of the old size is shown.
-    if (deadlineMs >= 0 && !presenter_.tooSmall() &&
-        windowSize() != std::pair<int, int>{device_.grid().width(), device_.grid().height()}) {
+    // of the old size is shown; one with a picture of its own size is told
+    // once and waits on.
+    const auto window = windowSize();
+    if (deadlineMs >= 0 && !presenter_.tooSmall() && window != sizeToldOf_ &&
+        window != std::pair<int, int>{device_.grid().width(), device_.grid().height()}) {
+      sizeToldOf_ = window;
       return false;
     }
     flush();

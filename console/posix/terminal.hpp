@@ -59,8 +59,10 @@ class TerminalSession : public ConsoleFace {
  private:
   TerminalSession(int fd, const termios& original, int columns, int rows, MinimumSize minimum);
   // Waits for keys until one is there (true) or `deadline` passes, or the
-  // window no longer has the grid's size (false); -1: no deadline.
+  // window took a size other than the grid's that the program has not been
+  // told of yet (false); -1: no deadline.
   bool awaitKey(long long deadlineMs);
+  bool waitForKey(long long deadlineMs);
   ScreenState state() const;
   void queryTerminal();
   void takeReplies();
@@ -81,6 +83,8 @@ class TerminalSession : public ConsoleFace {
   int fd_;
   int wakeFd_ = -1;
   bool woken_ = false;
+  bool signalKeys_ = true;                 // whether ISIG is on in raw_
+  std::pair<int, int> sizeToldOf_{0, 0};  // the window size a wait last ended for
   termios original_;
   termios raw_;
   sigset_t savedMask_;

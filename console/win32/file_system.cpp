@@ -133,8 +133,17 @@ bool FileSystem::replace(const std::string& from, const std::string& to) {
   const bool readOnly =
       attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (readOnly) SetFileAttributesW(target.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  const bool moved = MoveFileExW(longPath(from).c_str(), target.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  // A reader that has the file open for a moment (the display, a virus
+  // scanner, the search indexer) can make Windows refuse the replacement
+  // for as long: try again a few times over some tens of milliseconds.
+  bool moved = false;
+  for (int attempt = 0; attempt < 6; ++attempt) {
+    moved = MoveFileExW(longPath(from).c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    const DWORD error = GetLastError();
+    if (moved || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) break;
+    Sleep(10);
+  }
   if (readOnly) {
     const DWORD error = GetLastError();
     SetFileAttributesW(target.c_str(), attributes);
@@ -183,6 +192,24 @@ bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
                     wide(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime),
                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
   return true;
+}
+
+bool FileSystem::sameFile(const std::string& path, Handle file) {
+  // The file index needs a handle: one that asks for no access and shares
+  // everything, so it stands in nobody's way.
+  const HANDLE named = CreateFileW(longPath(path).c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION a{}, b{};
+  const bool same = GetFileInformationByHandle(named, &a) &&
+                    GetFileInformationByHandle(toHandle(file), &b) &&
+                    a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+                    a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  const DWORD error = GetLastError();
+  CloseHandle(named);
+  SetLastError(error);
+  return same;
 }
 
 std::string FileSystem::reason() const {

@@ -13,7 +13,7 @@
 
 class FailingFiles : public FileSystem {
  public:
-  enum class Call { Create, Read, Write, Sync, Close, Replace, Append };
+  enum class Call { Create, Read, Write, Sync, Close, Replace, Append, Remove };
   static constexpr int kUntilMended = -1;
 
   FailingFiles(Call call, int after = 0, int times = 1)
@@ -43,6 +43,9 @@ class FailingFiles : public FileSystem {
   }
   bool replace(const std::string& from, const std::string& to) override {
     return !fails(Call::Replace) && FileSystem::replace(from, to);
+  }
+  bool remove(const std::string& path) override {
+    return !fails(Call::Remove) && FileSystem::remove(path);
   }
 
  private:
