@@ -13,6 +13,17 @@
 
 #include "console.hpp"
 #include "console_session.hpp"
+#include "day_state.hpp"
+#include "file_system.hpp"
+#ifdef _WIN32
+#include "stop_request.hpp"
+#endif
+
+// Today by the clock, as the journal dates its lines.
+inline CalendarDay clockDay() {
+  const CalendarDate date = Clock::today();
+  return CalendarDay{date.year, date.month, date.day};
+}
 
 inline int runOnConsole(MinimumSize minimum, const std::function<void()>& work) {
   std::string error;
@@ -22,6 +33,10 @@ inline int runOnConsole(MinimumSize minimum, const std::function<void()>& work) 
     return 1;
   }
   Console::attach(&session->device());
+#ifdef _WIN32
+  // Ctrl+C or the window closed also ends a wait for the folder's turn.
+  FileSystem::endWaitsWhen(stopRequested);
+#endif
   int status = 0;
   ConsoleClosed ending;
   const char* reason = nullptr;

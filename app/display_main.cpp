@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   }
 
   return runOnConsole(MinimumSize{40, 12, "morvalis-display"}, [&] {
-    JournalFollower follower(folder, FileSystem::real(), Clock::today);
+    JournalFollower follower(folder, FileSystem::real(), clockDay);
     FileWatch watch(folder);
     WaitingRoomDisplay display(follower,
                                {Clock::now,

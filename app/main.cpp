@@ -12,19 +12,46 @@
 namespace {
 
 DeskClock deskClock = Clock::now;
-Journal::Today deskDate = Clock::today;
+Journal::Today deskDate = clockDay;
 
 #ifdef MORVALIS_TEST_HOOKS
 // Test builds only: MORVALIS_TEST_NOW="2026-12-07 08:30" stops the clock at
-// that moment, so runs that are killed and restarted log the same times.
-void useTestClock() {
-  const char* now = std::getenv("MORVALIS_TEST_NOW");
+// that moment, so runs that are killed and restarted log the same times;
+// MORVALIS_TEST_NOW="@FILE" reads that moment from FILE at every reading,
+// so a test can move the clock under a running desk.
+struct Moment {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-  if (!now || std::sscanf(now, "%d-%d-%d %d:%d", &year, &month, &day, &hour, &minute) != 5) return;
-  deskClock = [hour, minute] {
-    return TimeOfDay{static_cast<std::uint8_t>(minute), static_cast<std::uint8_t>(hour), 0, 0};
+};
+
+bool testMoment(Moment& m) {
+  static const char* now = std::getenv("MORVALIS_TEST_NOW");
+  char text[64] = {};
+  const char* moment = now;
+  if (now && now[0] == '@') {
+    FILE* file = std::fopen(now + 1, "r");
+    if (!file) return false;
+    const bool read = std::fgets(text, sizeof text, file) != nullptr;
+    std::fclose(file);
+    if (!read) return false;
+    moment = text;
+  }
+  return moment &&
+         std::sscanf(moment, "%d-%d-%d %d:%d", &m.year, &m.month, &m.day, &m.hour, &m.minute) == 5;
+}
+
+void useTestClock() {
+  Moment start;
+  if (!testMoment(start)) return;
+  deskClock = [start] {
+    Moment m = start;
+    testMoment(m);
+    return TimeOfDay{static_cast<std::uint8_t>(m.minute), static_cast<std::uint8_t>(m.hour), 0, 0};
   };
-  deskDate = [year, month, day] { return CalendarDate{year, month, day}; };
+  deskDate = [start] {
+    Moment m = start;
+    testMoment(m);
+    return CalendarDay{m.year, m.month, m.day};
+  };
 }
 #endif
 

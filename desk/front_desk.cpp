@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "append_file.hpp"
 #include "commands.hpp"
 #include "console.hpp"
 

@@ -1,6 +1,5 @@
 #include "journal_follower.hpp"
 
-#include "append_file.hpp"
 #include "journal_format.hpp"
 
 JournalFollower::JournalFollower(std::string folder, FileSystem& files, Today today)

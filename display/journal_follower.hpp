@@ -14,14 +14,13 @@
 #include <functional>
 #include <string>
 
-#include "console_types.hpp"
 #include "day_state.hpp"
 #include "file_system.hpp"
 
 class JournalFollower {
  public:
   enum class Desk { Closed, Open, Unreadable };
-  using Today = std::function<CalendarDate()>;
+  using Today = std::function<CalendarDay()>;
 
   JournalFollower(std::string folder, FileSystem& files, Today today);
 

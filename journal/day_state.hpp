@@ -12,6 +12,15 @@
 #include <optional>
 #include <string>
 
+// A calendar day (year, month 1..12, day 1..31), as the journal dates its
+// lines; the desk's entry gives it from the clock.
+struct CalendarDay {
+  int year = 0;
+  int month = 1;
+  int day = 1;
+  friend bool operator==(const CalendarDay&, const CalendarDay&) = default;
+};
+
 struct HourMinute {
   int hour = 0;    // 0..23
   int minute = 0;  // 0..59

@@ -122,7 +122,7 @@ void Journal::record(const Change& change, const StateOf& stateAfter) {
   // A journal removed or renamed under the desk would take the lines
   // with it: they go to a new journal.txt, whole.
   if (writable_ && file_.stillNamed()) {
-    const CalendarDate today = today_();
+    const CalendarDay today = today_();
     if (file_.append(journalLine(nextSeq_, today, change))) {
       ++nextSeq_;
       writtenDate_ = dateText(today);

@@ -39,7 +39,6 @@
 #include <vector>
 
 #include "append_file.hpp"
-#include "console_types.hpp"
 #include "day_state.hpp"
 #include "file_lock.hpp"
 #include "file_system.hpp"
@@ -51,7 +50,7 @@ class Journal {
   static constexpr const char* kScratchName = "journal.tmp";
   static constexpr const char* kLockName = "morvalis.lock";
 
-  using Today = std::function<CalendarDate()>;
+  using Today = std::function<CalendarDay()>;
   using StateOf = std::function<DayState()>;
 
   Journal(FileSystem& files, Today today);

@@ -202,13 +202,13 @@ int DayState::roomsOpen() const {
   return open;
 }
 
-std::string dateText(const CalendarDate& date) {
+std::string dateText(const CalendarDay& date) {
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d", date.year, date.month, date.day);
   return text;
 }
 
-std::string journalLine(std::int64_t seq, const CalendarDate& date, const Change& c) {
+std::string journalLine(std::int64_t seq, const CalendarDay& date, const Change& c) {
   std::string line =
       std::to_string(seq) + " " + dateText(date) + " " + kKindWords[static_cast<int>(c.kind)];
   const auto add = [&line](const std::string& field) { line += " " + field; };
@@ -259,7 +259,7 @@ std::string journalLine(std::int64_t seq, const CalendarDate& date, const Change
   return line + " " + hex8(crc32(line)) + "\r\n";
 }
 
-std::string snapshotLines(std::int64_t firstSeq, const CalendarDate& date, const DayState& state) {
+std::string snapshotLines(std::int64_t firstSeq, const CalendarDay& date, const DayState& state) {
   std::string out = journalLine(firstSeq++, date, Change(ChangeKind::Day, state.newestCallRoom));
   for (int c = 1; c <= 2; ++c) {
     const auto& s = state.series[static_cast<std::size_t>(c - 1)];

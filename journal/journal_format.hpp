@@ -37,7 +37,6 @@
 #include <string_view>
 #include <vector>
 
-#include "console_types.hpp"
 #include "day_state.hpp"
 
 enum class ChangeKind { Day, Series, Room, Issued, Called, Opened, Leaving, Left, Stays, End };
@@ -62,14 +61,14 @@ inline constexpr const char* kJournalFileName = "journal.txt";
 inline constexpr std::size_t kLongestJournalLine = 127;
 
 // "2026-12-07".
-std::string dateText(const CalendarDate& date);
+std::string dateText(const CalendarDay& date);
 
 // One line with its checksum and CR LF.
-std::string journalLine(std::int64_t seq, const CalendarDate& date, const Change& change);
+std::string journalLine(std::int64_t seq, const CalendarDay& date, const Change& change);
 // The lines that state `state` from scratch, from `firstSeq` on: dag, each
 // series that has issued numbers, each open shift (and its departure, when
 // one is begun).
-std::string snapshotLines(std::int64_t firstSeq, const CalendarDate& date, const DayState& state);
+std::string snapshotLines(std::int64_t firstSeq, const CalendarDay& date, const DayState& state);
 
 // Applies one change; false (and the state unchanged) when it does not fit.
 bool applyChange(DayState& state, const Change& change);

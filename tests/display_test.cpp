@@ -16,7 +16,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr CalendarDate kToday{2026, 12, 7};
+constexpr CalendarDay kToday{2026, 12, 7};
 
 std::string picture(const MemoryConsole& con) {
   std::string out;
@@ -192,7 +192,7 @@ TEST_F(Following, OnlyWholeLinesAndDamageIsSaid) {
 }
 
 TEST_F(Following, YesterdaysJournalAndAMissingFolder) {
-  Journal yesterday(FileSystem::real(), [] { return CalendarDate{2026, 12, 6}; });
+  Journal yesterday(FileSystem::real(), [] { return CalendarDay{2026, 12, 6}; });
   yesterday.rewrite(state);
   follower.poll();
   EXPECT_EQ(follower.desk(), JournalFollower::Desk::Closed);

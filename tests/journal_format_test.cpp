@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr CalendarDate kDay{2026, 12, 7};
+constexpr CalendarDay kDay{2026, 12, 7};
 
 Change make(ChangeKind kind, int room, int category, std::int32_t number = 0, HourMinute time = {},
             std::string name = "") {

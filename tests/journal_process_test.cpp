@@ -1,8 +1,10 @@
 // The day's journal on the real program. Real ends: a scripted day is killed (SIGKILL, and
-// sometimes SIGTERM or a closed terminal) at random points and started again each time. After every
-// start the rooms and waiting counts are those of just before the kill, or, when the command in
-// flight got through, just after it; at the end data.txt is byte for byte that of the same day run
-// without a kill. Real faults: a read-only file system and a journal that is a folder.
+// sometimes SIGTERM or a closed terminal) at random points and started again each time; meanwhile
+// the journal is removed under the desk now and then, midnight passes, and for a while the journal
+// cannot be written. After every start the rooms and waiting counts are those of just before the
+// kill, or, when the command in flight got through, just after it; at the end data.txt is byte for
+// byte that of the same day run without a kill. Real faults: a read-only file system and a journal
+// that is a folder.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -86,12 +88,17 @@ std::vector<Command> aDay(int count, std::mt19937& random) {
   return day;
 }
 
-std::unique_ptr<PtyProgram> start(const fs::path& dir) {
+// `now`: the moment, or "@FILE" to read it from FILE at every reading.
+std::unique_ptr<PtyProgram> start(const fs::path& dir, const std::string& now = "2026-12-07 08:30") {
   auto program = std::make_unique<PtyProgram>(
       std::vector<std::string>{MORVALIS_BINARY}, dir.string(),
       std::vector<std::string>{"TERM=xterm", "LANG=C.UTF-8", "LC_ALL=C.UTF-8",
-                               "MORVALIS_TEST_NOW=2026-12-07 08:30"});
+                               "MORVALIS_TEST_NOW=" + now});
   return program;
+}
+
+bool showsWarning(const VtModel& m) {
+  return m.screen.rowText(22).find("Advarsel: journal kan ikke skrives") != std::string::npos;
 }
 
 void endTheDay(PtyProgram& program) {
@@ -106,7 +113,8 @@ void endTheDay(PtyProgram& program) {
 TEST(KillTest, ADayKilledAtRandomLosesNoNumberAndNoShift) {
   std::mt19937 random(20261207);
   const unsigned seed = 20261207;
-  const auto day = aDay(600, random);
+  constexpr int kCommands = 240;
+  const auto day = aDay(kCommands, random);
 
   // The same day once without a kill: the data.txt to compare with.
   WorkDirectory quiet("kill-quiet");
@@ -124,17 +132,53 @@ TEST(KillTest, ADayKilledAtRandomLosesNoNumberAndNoShift) {
   ASSERT_FALSE(expected.empty());
 
   WorkDirectory dir("kill-killed");
+  const fs::path clock = dir.path() / "clock";
+  const fs::path journal = dir.path() / "journal.txt";
+  WorkDirectory::write(clock, "2026-12-07 08:30");
+  // Commands in [unwritableFrom, unwritableTo) run with a folder where the
+  // journal should be: none of them is killed, since the warning says a
+  // crash then loses the day; the first change after it mends the journal.
+  const std::size_t midnight = kCommands / 3, unwritableFrom = kCommands / 2,
+                    unwritableTo = unwritableFrom + 8;
   const auto began = std::chrono::steady_clock::now();
-  int kills = 0, terms = 0, hangUps = 0, redone = 0;
-  auto program = start(dir.path());
+  int kills = 0, terms = 0, hangUps = 0, redone = 0, removed = 0;
+  auto program = start(dir.path(), "@" + clock.string());
   Visible before;
   for (std::size_t i = 0; i < day.size();) {
     const Command& c = day[i];
-    const bool killNow = random() % 5 < 3;
+    if (i == midnight) {
+      // Midnight with nothing else happening: the desk writes the new date
+      // (an ignored key ends its wait at once, instead of at the minute).
+      WorkDirectory::write(clock, "2026-12-08 08:30");  // the times logged stay the same
+      program->send("x");
+      for (int tries = 0; tries < 200 && replayJournal(WorkDirectory::read(journal)).day !=
+                                             "2026-12-08";
+           ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+      ASSERT_EQ(replayJournal(WorkDirectory::read(journal)).day, "2026-12-08");
+    }
+    if (i == unwritableFrom) {
+      fs::remove(journal);
+      fs::create_directory(journal);
+    }
+    if (i == unwritableTo) fs::remove(journal);
+    // Removed under the desk: the next change writes it again, whole. Until
+    // then (as while it cannot be written) a kill would lose the day.
+    const bool removeNow = i < unwritableFrom && random() % 30 == 0;
+    if (removeNow) {
+      fs::remove(journal);
+      ++removed;
+    }
+    const bool unwritable = i >= unwritableFrom && i < unwritableTo;
+    const bool killNow =
+        !removeNow && !(i >= unwritableFrom && i <= unwritableTo) && random() % 5 < 3;
     if (!killNow) {
       program->send(c.keys);
-      ASSERT_TRUE(program->waitFor([&](const VtModel& m) { return shows(m, c.after); }))
-          << "command " << i << "; seed " << seed;
+      ASSERT_TRUE(program->waitFor([&](const VtModel& m) {
+        return shows(m, c.after) && showsWarning(m) == unwritable;
+      })) << "command "
+          << i << "; seed " << seed;
       before = c.after;
       ++i;
       continue;
@@ -143,7 +187,7 @@ TEST(KillTest, ADayKilledAtRandomLosesNoNumberAndNoShift) {
     // few milliseconds), then the end.
     const std::size_t part = random() % (c.keys.size() + 1);
     program->send(c.keys.substr(0, part));
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 30000));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 8000));
     const int how = static_cast<int>(random() % 10);
     if (how == 0) {
       program->signal(SIGTERM);
@@ -155,7 +199,7 @@ TEST(KillTest, ADayKilledAtRandomLosesNoNumberAndNoShift) {
       program->signal(SIGKILL);
       ++kills;
     }
-    program = start(dir.path());
+    program = start(dir.path(), "@" + clock.string());
     const Visible* now = nullptr;
     ASSERT_TRUE(program->waitFor([&](const VtModel& m) {
       now = shows(m, c.after) ? &c.after : shows(m, before) ? &before : nullptr;
@@ -174,11 +218,11 @@ TEST(KillTest, ADayKilledAtRandomLosesNoNumberAndNoShift) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   EXPECT_EQ(WorkDirectory::read(dir.path() / "data.txt"), expected) << "seed " << seed;
-  EXPECT_FALSE(fs::exists(dir.path() / "journal.txt")) << "ESC ended the day";
+  EXPECT_FALSE(fs::exists(journal)) << "ESC ended the day";
   std::printf(
       "%zu commands; %d SIGKILL, %d SIGTERM, %d closed terminals; %d commands done again; "
-      "%.1f s\n",
-      day.size(), kills, terms, hangUps, redone, seconds);
+      "journal removed %d times, midnight passed, %zu commands with no journal; %.1f s\n",
+      day.size(), kills, terms, hangUps, redone, removed, unwritableTo - unwritableFrom, seconds);
 }
 
 // A file system of its own for the test (root only: mount), so it can be
@@ -205,10 +249,6 @@ class ScratchMount {
   fs::path at_;
   bool mounted_ = false;
 };
-
-bool showsWarning(const VtModel& m) {
-  return m.screen.rowText(22).find("Advarsel: journal kan ikke skrives") != std::string::npos;
-}
 
 // Waits for the number F3 gave, and says whether the warning shows with it.
 bool issued(PtyProgram& program, const std::string& category, int number, bool warning) {

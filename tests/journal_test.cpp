@@ -4,8 +4,13 @@
 // stops the desk and is mended as soon as it can be.
 #include "journal.hpp"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "desk_driver.hpp"
@@ -15,7 +20,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr CalendarDate kToday{2026, 12, 7};
+constexpr CalendarDay kToday{2026, 12, 7};
 
 class JournalTest : public testing::Test {
  protected:
@@ -24,7 +29,7 @@ class JournalTest : public testing::Test {
   // One run of the program as its entry makes it: lock, read, take up the
   // day, rewrite the journal, then the keys of `script`.
   struct Run {
-    explicit Run(FileSystem& files = FileSystem::real(), CalendarDate day = kToday)
+    explicit Run(FileSystem& files = FileSystem::real(), CalendarDay day = kToday)
         : date(day), journal(files, [this] { return date; }), d(files, &journal) {
       EXPECT_TRUE(journal.takeLock());
       const Journal::Start start = journal.open();
@@ -32,7 +37,7 @@ class JournalTest : public testing::Test {
       d.desk.notices.insert(d.desk.notices.end(), start.notices.begin(), start.notices.end());
       journal.rewrite(d.desk.dayState());
     }
-    CalendarDate date;
+    CalendarDay date;
     Journal journal;
     DeskDriver d;
   };
@@ -101,7 +106,7 @@ TEST_F(JournalTest, EscEndsTheDayAndTheNextStartBeginsAtOne) {
 
 TEST_F(JournalTest, AJournalFromAnEarlierDayIsSetAsideNotResumed) {
   {
-    Run yesterday(FileSystem::real(), CalendarDate{2026, 12, 6});
+    Run yesterday(FileSystem::real(), CalendarDay{2026, 12, 6});
     yesterday.d.arrive(1, 'v', "Nat").key(3).press({'v'});
     yesterday.d.runAndCrash();
   }
@@ -120,7 +125,7 @@ TEST_F(JournalTest, AJournalFromAnEarlierDayIsSetAsideNotResumed) {
 // aside with the first change after the fault is mended.
 TEST_F(JournalTest, AJournalThatCannotBeSetAsideIsNeverWrittenOver) {
   {
-    Run yesterday(FileSystem::real(), CalendarDate{2026, 12, 6});
+    Run yesterday(FileSystem::real(), CalendarDay{2026, 12, 6});
     yesterday.d.key(3).press({'v'});
     yesterday.d.runAndCrash();
   }
@@ -270,10 +275,28 @@ TEST_F(JournalTest, F2WhileTheJournalCannotBeWrittenNeverWaitsForItself) {
   }
 }
 
+#ifdef _WIN32
+// Wine keeps a removed file's name until its last handle closes and, unlike
+// Windows (which drops the name at once, or says the removal is pending),
+// gives no sign of the removal to the handles.
+bool underWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+#else
+bool underWine() {
+  return false;
+}
+#endif
+
 // A journal removed or renamed under the desk is written whole again at
 // the next change, so a kill after it loses nothing.
 TEST_F(JournalTest, AJournalRemovedOrRenamedUnderTheDeskIsWrittenAgain) {
   for (const bool renamed : {false, true}) {
+    if (!renamed && underWine()) {
+      std::printf("Skipped under Wine: a journal removed while open (Wine gives no sign of it)\n");
+      continue;
+    }
     fs::remove(Journal::kFileName);
     {
       Run first;
@@ -303,13 +326,13 @@ TEST_F(JournalTest, MidnightAndAClockSetBack) {
     Run evening;
     evening.d.arrive(1, 'v', "Nat").key(3).press({'v'});
     evening.d.runAndCrash();
-    evening.date = CalendarDate{2026, 12, 8};
+    evening.date = CalendarDay{2026, 12, 8};
     evening.d.press({MemoryConsole::kNoKey});  // the wait for a key ends at midnight
     evening.d.runAndCrash();
   }
   EXPECT_EQ(replayJournal(journalText()).day, "2026-12-08");
   {
-    Run morning(FileSystem::real(), CalendarDate{2026, 12, 8});
+    Run morning(FileSystem::real(), CalendarDay{2026, 12, 8});
     morning.d.runAndCrash();
     EXPECT_TRUE(morning.d.desk.rooms[0]) << "the night shift is still open";
     EXPECT_EQ(morning.d.waiting(), "1 - 0  ");

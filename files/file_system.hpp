@@ -1,7 +1,7 @@
 // FileSystem: the few file calls the durable files (file_replacement,
 // append_file, file_lock) are built from, one set per platform
 // (posix/file_system.cpp: open, fsync, rename, flock; win32/file_system.cpp:
-// CreateFileA, FlushFileBuffers, MoveFileExA, LockFileEx), behind one seam
+// CreateFileW, FlushFileBuffers, MoveFileExW, LockFileEx), behind one seam
 // so tests can make any of them fail on purpose on either platform.
 //
 // Paths are relative to the working directory or absolute. A call that
@@ -89,9 +89,18 @@ class FileSystem {
   virtual bool sameFile(const std::string& path, Handle file);
 
   static FileSystem& real();
+  // Waits of the file calls (the folder's turn) end, Interrupted, once
+  // `asked` says the program is asked to end. On POSIX a pending SIGTERM,
+  // SIGINT or SIGHUP ends them as well; on Windows the console says it.
+  static void endWaitsWhen(bool (*asked)());
 };
 
 // The folder part of a path ("." when it has none).
 std::string folderOf(const std::string& path);
 // `name` in the folder of `path`.
 std::string besideOf(const std::string& path, const std::string& name);
+
+// The whole content of a regular file. Missing: the file does not exist.
+enum class ReadOutcome { Read, Missing, Failed };
+ReadOutcome readWholeFile(FileSystem& files, const std::string& path, std::string& content,
+                          std::string& error);

@@ -40,8 +40,3 @@ class AppendFile {
   std::string path_;
   std::string error_;
 };
-
-// The whole content of a regular file. Missing: the file does not exist.
-enum class ReadOutcome { Read, Missing, Failed };
-ReadOutcome readWholeFile(FileSystem& files, const std::string& path, std::string& content,
-                          std::string& error);

@@ -30,27 +30,3 @@ void AppendFile::close() {
   files_.close(file_);
   file_ = FileSystem::kNoFile;
 }
-
-ReadOutcome readWholeFile(FileSystem& files, const std::string& path, std::string& content,
-                          std::string& error) {
-  content.clear();
-  const auto file = files.openRead(path);
-  if (file == FileSystem::kNoFile) {
-    if (files.wasMissing()) return ReadOutcome::Missing;
-    error = "cannot read " + path + ": " + files.reason();
-    return ReadOutcome::Failed;
-  }
-  char buffer[1 << 16];
-  for (;;) {
-    const long long n = files.read(file, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      error = "cannot read " + path + ": " + files.reason();
-      files.close(file);
-      return ReadOutcome::Failed;
-    }
-    content.append(buffer, static_cast<std::size_t>(n));
-  }
-  files.close(file);
-  return ReadOutcome::Read;
-}

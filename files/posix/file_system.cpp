@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
+bool endOfWaitsAsked();  // file_system.cpp
+
 namespace {
 
 int toFd(FileSystem::Handle h) {
@@ -143,7 +145,7 @@ FileSystem::Handle FileSystem::lockFolder(const std::string& folder) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
     int saved = errno;
     if (saved == EWOULDBLOCK || saved == EINTR) {
-      if (!terminationPending()) {
+      if (!terminationPending() && !endOfWaitsAsked()) {
         const timespec pause{0, 20'000'000};
         nanosleep(&pause, nullptr);
         continue;

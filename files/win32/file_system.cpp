@@ -1,11 +1,12 @@
 // The file calls on Windows.
 #include "file_system.hpp"
-#include "stop_request.hpp"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
+
+bool endOfWaitsAsked();  // file_system.cpp
 
 namespace {
 
@@ -167,7 +168,7 @@ FileSystem::Handle FileSystem::lockFolder(const std::string& folder) {
     const Handle held =
         lockByte(openLockFile(folder + "\\" + kFolderLockName), 1, LOCKFILE_FAIL_IMMEDIATELY);
     if (held != kNoFile || GetLastError() != ERROR_LOCK_VIOLATION) return held;
-    if (stopRequested()) {
+    if (endOfWaitsAsked()) {
       SetLastError(ERROR_OPERATION_ABORTED);
       return kNoFile;
     }
@@ -195,6 +196,14 @@ bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
 }
 
 bool FileSystem::sameFile(const std::string& path, Handle file) {
+  // A file removed while open keeps its name on Windows until the last
+  // handle closes, and goes then with everything written to it.
+  FILE_STANDARD_INFO standard{};
+  if (GetFileInformationByHandleEx(toHandle(file), FileStandardInfo, &standard, sizeof standard) &&
+      standard.DeletePending) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return false;
+  }
   // The file index needs a handle: one that asks for no access and shares
   // everything, so it stands in nobody's way.
   const HANDLE named = CreateFileW(longPath(path).c_str(), 0,
