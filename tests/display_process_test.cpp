@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -74,6 +76,20 @@ TEST(DisplayProcess, ACallShowsWithinHalfASecondAndAnIdleDisplayRests) {
   const double idleMs = static_cast<double>(cpuTicks(display.pid()) - idleBefore) * 1000.0 /
                         static_cast<double>(sysconf(_SC_CLK_TCK));
   EXPECT_LT(idleMs, 250.0) << "no busy loop";
+  // At rest it looks at the journal's stamp (the stat calls traced) and
+  // does not switch the terminal's modes (tcsetattr is the TCSETS ioctl).
+  const std::string trace = (dir.path() / ".." / "display-idle.strace").string();
+  std::system(("timeout -s INT 1.5 strace -qq -e trace=ioctl,%stat -o " + trace + " -p " +
+               std::to_string(display.pid()) + " 2>/dev/null")
+                  .c_str());
+  const std::string calls = WorkDirectory::read(trace);
+  std::filesystem::remove(trace);
+  if (calls.empty()) {
+    std::printf("Skipped: strace could not follow the idle display (not root, or no ptrace)\n");
+  } else {
+    EXPECT_NE(calls.find("journal.txt"), std::string::npos) << calls;
+    EXPECT_EQ(calls.find("TCSETS"), std::string::npos) << calls;
+  }
   std::printf(
       "desk key press to display: median %.0f ms, worst %.0f ms of %d calls; %zu bytes "
       "to the display's terminal per call; idle: %.0f ms CPU in %.1f s\n",
