@@ -1,5 +1,6 @@
 // The shift log on Windows' own file calls: a departure puts its line on
-// top of data.txt, and two writers at once take turns.
+// top of data.txt, two writers at once take turns, and a reader that holds
+// the file for a moment only delays a replacement.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -157,6 +158,35 @@ TEST_F(Win32ShiftLog, AFolderDeeperThanMaxPath) {
   std::string error;
   ASSERT_TRUE(addAt(ansi + "\\data.txt", "deep 1.00 2.00 0 voksne \r\n", error)) << error;
   ASSERT_TRUE(addAt(ansi + "\\data.txt", "again 1.00 2.00 0 voksne \r\n", error)) << error;
+}
+
+}  // namespace
+
+namespace {
+
+// A reader that has the file open without sharing its removal for a moment
+// (a virus scanner, the indexer) delays a replacement; one that holds it
+// for good makes it fail, with the old file as it was.
+TEST_F(Win32ShiftLog, AReplacementWaitsAMomentForAReaderThatHoldsTheFile) {
+  for (const DWORD heldMs : {DWORD{30}, DWORD{INFINITE}}) {
+    WorkDirectory::write("a.txt", "old");
+    WorkDirectory::write("b.tmp", "new");
+    const HANDLE held = CreateFileW(L"a.txt", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread reader([&] {
+      if (heldMs != INFINITE) {
+        Sleep(heldMs);
+        CloseHandle(held);
+      }
+    });
+    const bool replaced = FileSystem::real().replace("b.tmp", "a.txt");
+    reader.join();
+    if (heldMs == INFINITE) CloseHandle(held);
+    EXPECT_EQ(replaced, heldMs != INFINITE) << heldMs;
+    EXPECT_EQ(WorkDirectory::read("a.txt"), replaced ? "new" : "old");
+    fs::remove("b.tmp");
+  }
 }
 
 }  // namespace
