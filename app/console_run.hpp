@@ -13,17 +13,10 @@
 
 #include "console.hpp"
 #include "console_session.hpp"
-#include "day_state.hpp"
 #include "file_system.hpp"
 #ifdef _WIN32
 #include "stop_request.hpp"
 #endif
-
-// Today by the clock, as the journal dates its lines.
-inline CalendarDay clockDay() {
-  const CalendarDate date = Clock::today();
-  return CalendarDay{date.year, date.month, date.day};
-}
 
 inline int runOnConsole(MinimumSize minimum, const std::function<void()>& work) {
   std::string error;

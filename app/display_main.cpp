@@ -8,6 +8,7 @@
 
 #include "console.hpp"
 #include "console_run.hpp"
+#include "entry_clock.hpp"
 #include "file_system.hpp"
 #include "file_watch.hpp"
 #include "journal_follower.hpp"
@@ -63,10 +64,11 @@ int main(int argc, char** argv) {
   }
 
   return runOnConsole(MinimumSize{40, 12, "morvalis-display"}, [&] {
-    JournalFollower follower(folder, FileSystem::real(), clockDay);
+    const EntryClock clock = entryClock();
+    JournalFollower follower(folder, FileSystem::real(), clock.today);
     FileWatch watch(folder);
     WaitingRoomDisplay display(follower,
-                               {Clock::now,
+                               {clock.timeOfDay,
                                 [] {
                                   return std::chrono::duration_cast<std::chrono::milliseconds>(
                                              std::chrono::steady_clock::now().time_since_epoch())

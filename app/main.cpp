@@ -2,66 +2,16 @@
 // the journal kept, runs the front desk until ESC, and gives the console
 // back however the run ends.
 #include <cstdio>
-#include <cstdlib>
 
 #include "console.hpp"
 #include "console_run.hpp"
+#include "entry_clock.hpp"
 #include "front_desk.hpp"
 #include "journal.hpp"
 
-namespace {
-
-DeskClock deskClock = Clock::now;
-Journal::Today deskDate = clockDay;
-
-#ifdef MORVALIS_TEST_HOOKS
-// Test builds only: MORVALIS_TEST_NOW="2026-12-07 08:30" stops the clock at
-// that moment, so runs that are killed and restarted log the same times;
-// MORVALIS_TEST_NOW="@FILE" reads that moment from FILE at every reading,
-// so a test can move the clock under a running desk.
-struct Moment {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-};
-
-bool testMoment(Moment& m) {
-  static const char* now = std::getenv("MORVALIS_TEST_NOW");
-  char text[64] = {};
-  const char* moment = now;
-  if (now && now[0] == '@') {
-    FILE* file = std::fopen(now + 1, "r");
-    if (!file) return false;
-    const bool read = std::fgets(text, sizeof text, file) != nullptr;
-    std::fclose(file);
-    if (!read) return false;
-    moment = text;
-  }
-  return moment &&
-         std::sscanf(moment, "%d-%d-%d %d:%d", &m.year, &m.month, &m.day, &m.hour, &m.minute) == 5;
-}
-
-void useTestClock() {
-  Moment start;
-  if (!testMoment(start)) return;
-  deskClock = [start] {
-    Moment m = start;
-    testMoment(m);
-    return TimeOfDay{static_cast<std::uint8_t>(m.minute), static_cast<std::uint8_t>(m.hour), 0, 0};
-  };
-  deskDate = [start] {
-    Moment m = start;
-    testMoment(m);
-    return CalendarDay{m.year, m.month, m.day};
-  };
-}
-#endif
-
-}  // namespace
-
 int main() {
-#ifdef MORVALIS_TEST_HOOKS
-  useTestClock();
-#endif
-  Journal journal(FileSystem::real(), deskDate);
+  const EntryClock clock = entryClock();
+  Journal journal(FileSystem::real(), clock.today);
   // Two desks in one folder would hand out the same numbers twice.
   if (!journal.takeLock()) {
     std::fprintf(stderr, "morvalis: morvalis already runs in this directory\n");
@@ -71,7 +21,7 @@ int main() {
   int openAtEsc = 0;
   const int status =
       runOnConsole(MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows}, [&] {
-        FrontDesk desk(deskClock, FileSystem::real(), &journal);
+        FrontDesk desk(clock.timeOfDay, FileSystem::real(), &journal);
         Journal::Start start = journal.open();
         if (start.resumed) desk.resume(start.state);
         desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());

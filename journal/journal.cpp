@@ -46,6 +46,9 @@ Journal::Start Journal::open() {
   if (text.empty()) return start;
 
   const Replay replay = replayJournal(text);
+  // A day ended with ESC whose journal could not be removed is over: there
+  // is nothing to take up or keep.
+  if (replay.ended && replay.damage == Replay::Damage::None) return start;
   const std::string today = dateText(today_());
   std::string aside;
   if (replay.goodLines > 0 && replay.day < today) {
@@ -64,7 +67,6 @@ Journal::Start Journal::open() {
     }
     start.notices.push_back(aside);
   }
-  // A day ended with ESC whose journal could not be removed is over.
   if (replay.goodLines == 0 || replay.ended) return start;
   if (replay.day > today) {
     // Taken up all the same: numbers handed out twice would be worse.

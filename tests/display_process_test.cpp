@@ -79,7 +79,7 @@ TEST(DisplayProcess, ACallShowsWithinHalfASecondAndAnIdleDisplayRests) {
   // At rest it looks at the journal's stamp (the stat calls traced) and
   // does not switch the terminal's modes (tcsetattr is the TCSETS ioctl).
   const std::string trace = (dir.path() / ".." / "display-idle.strace").string();
-  std::system(("timeout -s INT 1.5 strace -qq -e trace=ioctl,%stat -o " + trace + " -p " +
+  std::system(("timeout -s INT 1.5 strace -qq -e trace=ioctl,%stat,%lstat,%fstat -o " + trace + " -p " +
                std::to_string(display.pid()) + " 2>/dev/null")
                   .c_str());
   const std::string calls = WorkDirectory::read(trace);

@@ -327,10 +327,12 @@ TEST_F(EndToEnd, KilledTheDayIsTakenUpYesterdayIsSetAsideEscEndsTheDay) {
   EXPECT_FALSE(fs::exists(dir_ / "journal.txt"));
 }
 
-std::unique_ptr<TmuxPane> displayOn(const fs::path& dir) {
+// The display on the same day as the desk, whatever the real date.
+std::unique_ptr<TmuxPane> displayOn(const fs::path& dir, const std::string& now) {
   auto pane = std::make_unique<TmuxPane>(80, 25,
-                                         std::string(MORVALIS_DISPLAY_BINARY) + " --quiet " +
-                                             dir.string() + "; printf \"exit=$?\"; sleep 60",
+                                         "MORVALIS_TEST_NOW='" + now + "' " +
+                                             MORVALIS_DISPLAY_BINARY + " --quiet " + dir.string() +
+                                             "; printf \"exit=$?\"; sleep 60",
                                          dir.string());
   pane->waitFor([](const VtModel& m) { return screenContains(m, "Lukket"); });
   return pane;
@@ -349,7 +351,7 @@ std::string displayRow(const VtModel& m, int room) {
 }
 
 TEST_F(EndToEnd, TheWaitingRoomDisplayFollowsTheDesk) {
-  auto display = displayOn(dir_);
+  auto display = displayOn(dir_, "2026-12-07 09:00");
   auto desk = deskAt(dir_, "2026-12-07 09:00");
   display->waitForText("Ingen er kaldt endnu");
   desk->sendKeys("F1 3 v H a n s Enter F3 v F3 v");
