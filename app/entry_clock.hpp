@@ -18,6 +18,11 @@
 struct EntryClock {
   std::function<TimeOfDay()> timeOfDay;
   std::function<CalendarDay()> today;
+  // Both, for the journal's lines.
+  Moment now() const {
+    const TimeOfDay t = timeOfDay();
+    return Moment{today(), t.hour * 3600 + t.minute * 60 + t.second};
+  }
 };
 
 // Today by the real clock, as the journal dates its lines.

@@ -11,7 +11,7 @@
 
 int main() {
   const EntryClock clock = entryClock();
-  Journal journal(FileSystem::real(), clock.today);
+  Journal journal(FileSystem::real(), [&clock] { return clock.now(); });
   // Two desks in one folder would hand out the same numbers twice.
   if (!journal.takeLock()) {
     std::fprintf(stderr, "morvalis: morvalis already runs in this directory\n");

@@ -62,6 +62,8 @@ class FileSystem {
   // The folder's entries (a rename, a removal) are on disk.
   virtual bool flushFolder(const std::string& folder);
   virtual bool remove(const std::string& path);
+  // The folder exists afterwards (made when missing; true when it was there).
+  virtual bool makeFolder(const std::string& path);
   // Waits for this program's turn to replace files in `folder`, against
   // every other copy; the turn lasts until the handle is closed. A wait
   // ends unfinished (Interrupted) when a terminating signal (SIGTERM,

@@ -21,6 +21,13 @@ struct CalendarDay {
   friend bool operator==(const CalendarDay&, const CalendarDay&) = default;
 };
 
+// When a change was made: the day and the second of the day (0..86399).
+struct Moment {
+  Moment(CalendarDay onDay = {}, int atSecond = 0) : day(onDay), second(atSecond) {}  // NOLINT
+  CalendarDay day;
+  int second;
+};
+
 struct HourMinute {
   int hour = 0;    // 0..23
   int minute = 0;  // 0..59

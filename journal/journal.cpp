@@ -2,11 +2,15 @@
 
 #include "file_replacement.hpp"
 
-Journal::Journal(FileSystem& files, Today today)
-    : files_(files), today_(std::move(today)), file_(files) {}
+Journal::Journal(FileSystem& files, Now now)
+    : files_(files), now_(std::move(now)), file_(files) {}
 
 std::string Journal::keepAside(const std::string& stem, std::string& notice) {
-  // A name no earlier file has: stem.txt, stem-2.txt, ...
+  const std::string folder = folderOf(stem);
+  if (folder != "." && !files_.makeFolder(folder)) {
+    notice = "kan ikke gemmes: " + files_.reason();
+    return {};
+  }
   std::string name;
   for (int n = 1; n < 1000; ++n) {
     name = stem;
@@ -23,8 +27,9 @@ std::string Journal::keepAside(const std::string& stem, std::string& notice) {
     notice = "kan ikke gemmes: " + files_.reason();
     return {};
   }
+  files_.flushFolder(folder);
   files_.flushFolder(".");
-  notice = "gemt som " + name;
+  notice = "gemt i " + name;
   return name;
 }
 
@@ -46,15 +51,19 @@ Journal::Start Journal::open() {
   if (text.empty()) return start;
 
   const Replay replay = replayJournal(text);
-  // A day ended with ESC whose journal could not be removed is over: there
-  // is nothing to take up or keep.
-  if (replay.ended && replay.damage == Replay::Damage::None) return start;
-  const std::string today = dateText(today_());
+  const std::string history = std::string(kHistoryFolder) + "/" + replay.firstDay;
   std::string aside;
+  // A day ended with ESC whose journal could not be moved then is over: it
+  // goes to the history now.
+  if (replay.ended && replay.damage == Replay::Damage::None) {
+    if (keepAside(history, aside).empty()) pendingAside_ = history;
+    return start;
+  }
+  const std::string today = dateText(now_().day);
   if (replay.goodLines > 0 && replay.day < today) {
     // Left from an earlier day (switched off without ESC): a new day begins.
     start.notices.push_back("Journal fra " + replay.day + " lagt til side:");
-    if (keepAside("journal-" + replay.day, aside).empty()) pendingAside_ = "journal-" + replay.day;
+    if (keepAside(history, aside).empty()) pendingAside_ = history;
     const int open = replay.state.roomsOpen();
     if (open > 0) aside += ", " + std::to_string(open) + (open == 1 ? " vagt" : " vagter");
     start.notices.push_back(aside);
@@ -76,6 +85,7 @@ Journal::Start Journal::open() {
   start.resumed = true;
   start.state = replay.state;
   nextSeq_ = replay.lastSeq + 1;
+  written_ = text.substr(0, replay.goodBytes);
   return start;
 }
 
@@ -106,33 +116,39 @@ bool Journal::rewrite(const DayState& state) {
     return false;
   }
   FileReplacement replacement(files_, FileReplacement::Turn::OwnFolder);
-  const std::string lines = snapshotLines(nextSeq_, today_(), state);
-  writable_ = replacement.begin(kFileName, kScratchName) && replacement.write(lines) &&
-              replacement.commit();
+  const Moment now = now_();
+  const std::string lines = snapshotLines(nextSeq_, now, state);
+  writable_ = replacement.begin(kFileName, kScratchName) && replacement.write(written_) &&
+              replacement.write(lines) && replacement.commit();
   if (!writable_) {
     error_ = replacement.error();
     return false;
   }
   for (const char c : lines) nextSeq_ += c == '\n' ? 1 : 0;
-  writtenDate_ = dateText(today_());
+  written_ += lines;
+  writtenDate_ = dateText(now.day);
   writable_ = file_.open(kFileName);
   if (!writable_) error_ = file_.error();
   return writable_;
 }
 
-void Journal::record(const Change& change, const StateOf& stateAfter) {
+bool Journal::append(const std::string& lines, const CalendarDay& day) {
   // A journal removed or renamed under the desk would take the lines
   // with it: they go to a new journal.txt, whole.
-  if (writable_ && file_.stillNamed()) {
-    const CalendarDay today = today_();
-    if (file_.append(journalLine(nextSeq_, today, change))) {
-      ++nextSeq_;
-      writtenDate_ = dateText(today);
-      return;
-    }
+  if (!writable_ || !file_.stillNamed()) return writable_ = false;
+  if (!file_.append(lines)) {
     error_ = file_.error();
-    writable_ = false;
+    return writable_ = false;
   }
+  for (const char c : lines) nextSeq_ += c == '\n' ? 1 : 0;
+  written_ += lines;
+  writtenDate_ = dateText(day);
+  return true;
+}
+
+void Journal::record(const Change& change, const StateOf& stateAfter) {
+  const Moment now = now_();
+  if (append(journalLine(nextSeq_, now, change), now.day)) return;
   // Part of the line may have reached the file: only a whole rewrite
   // makes it a journal again.
   rewrite(stateAfter());
@@ -140,25 +156,35 @@ void Journal::record(const Change& change, const StateOf& stateAfter) {
 
 void Journal::newDate(const DayState& state) {
   // A journal that cannot be written gets the new date with its mending.
-  if (writable_ && dateText(today_()) != writtenDate_) rewrite(state);
+  const Moment now = now_();
+  if (writable_ && dateText(now.day) != writtenDate_ &&
+      !append(snapshotLines(nextSeq_, now, state), now.day)) {
+    rewrite(state);
+  }
 }
 
 void Journal::closeDay() {
-  // Not ours to end or remove: it holds what could not be read or set aside.
+  // Not ours to end or move: it holds what could not be read or set aside.
   if (!pendingAside_.empty() || unreadable_) {
     file_.close();
     return;
   }
-  // The day's end goes first, so that a journal that cannot be removed
-  // is not taken up again.
-  const bool ended = writable_ && file_.stillNamed() &&
-                     file_.append(journalLine(nextSeq_, today_(), Change(ChangeKind::End)));
+  // The day's end goes first, so that a journal that cannot be moved is
+  // not taken up again.
+  const Moment now = now_();
+  const bool ended = append(journalLine(nextSeq_, now, Change(ChangeKind::End)), now.day);
   file_.close();
-  if (!files_.remove(kFileName) && !files_.wasMissing()) {
-    closeProblem_ = "cannot remove " + std::string(kFileName) + " (" + files_.reason() + "); " +
-                    (ended ? "it says the day is over, so the next start begins a new day"
+  // The history names a day by the date it began ("<seq> <date> ...").
+  const auto blank = written_.find(' ');
+  const std::string day =
+      blank == std::string::npos ? dateText(now.day) : written_.substr(blank + 1, 10);
+  std::string notice;
+  if (keepAside(std::string(kHistoryFolder) + "/" + day, notice).empty() &&
+      !files_.wasMissing()) {
+    closeProblem_ = "cannot move " + std::string(kFileName) + " to " + kHistoryFolder + " (" +
+                    files_.reason() + "); " +
+                    (ended ? "it says the day is over, so the next start begins a new day and "
+                             "moves it then"
                            : "the next start will take this day up again");
-    return;
   }
-  files_.flushFolder(".");
 }

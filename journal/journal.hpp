@@ -1,6 +1,7 @@
 // Journal: the desk's journal of the day, "journal.txt" in the working
 // directory, so that the day's queues and open shifts survive an end the
-// operator did not choose (a closed window, a kill, a crash, a power cut).
+// operator did not choose (a closed window, a kill, a crash, a power cut),
+// and so the day's every change, with its time, is kept for the report.
 //
 // takeLock() takes the folder's lock ("morvalis.lock": one desk per folder;
 // in a folder where no lock can be made the desk runs without). Since that
@@ -12,25 +13,26 @@
 // an append cut short at the end is dropped without a word; any other
 // damage, also at the end and also before the first good line, sets the
 // file aside as journal-<date>-skadet.txt and says so. A journal whose last
-// line is from an earlier day is not resumed: it is set aside as
-// journal-<that day>.txt and that is said. A journal that ends with the
-// day's end (ESC) is not resumed either. rewrite() then makes the journal
-// the state the desk starts from, in one atomic step, which also keeps it
-// short.
+// line is from an earlier day is not resumed: it goes to the day's history
+// (historik/<its first day>.txt) and that is said; so does a journal that
+// ends with the day's end (ESC) but could not be moved then. rewrite() then
+// writes the journal again in one atomic step: the good lines it had,
+// followed by the state the desk starts from.
 //
 // record() appends one change's line and has it on disk before it returns.
 // Before each append it makes sure the name journal.txt still points at
 // the file it appends to; a journal removed or renamed under the desk is
-// written whole again from the desk's state. A journal that cannot be
-// written is never a reason to stop: record() reports it through
-// writable(), and every later record() first tries to rewrite the journal
-// whole from the desk's state, which mends it. newDate() writes the state
-// again under a new date (the desk calls it at midnight), so a desk open
-// across midnight is seen as open. closeDay() (ESC) writes the day's end,
-// then removes the journal, so the next start begins a new day even when
-// the removal fails. A journal that could not be read, or could not be set
-// aside, is never written over and never removed; every rewrite tries
-// setting it aside again.
+// written whole again from what the desk wrote and its state. A journal
+// that cannot be written is never a reason to stop: record() reports it
+// through writable(), and every later record() first tries to rewrite the
+// journal whole, which mends it. newDate() adds the state under a new date
+// (the desk calls it at midnight), so a desk open across midnight is seen
+// as open. closeDay() (ESC) writes the day's end, then moves the journal,
+// whole, to historik/<day>.txt (another name, <day>-2.txt ..., when that
+// day has one already), so the next start begins a new day and the day is
+// kept. A journal that could not be read, or could not be set aside, is
+// never written over and never removed; every rewrite tries setting it
+// aside again.
 #pragma once
 
 #include <functional>
@@ -49,11 +51,12 @@ class Journal {
   static constexpr const char* kFileName = kJournalFileName;
   static constexpr const char* kScratchName = "journal.tmp";
   static constexpr const char* kLockName = "morvalis.lock";
+  static constexpr const char* kHistoryFolder = "historik";
 
-  using Today = std::function<CalendarDay()>;
+  using Now = std::function<Moment()>;
   using StateOf = std::function<DayState()>;
 
-  Journal(FileSystem& files, Today today);
+  Journal(FileSystem& files, Now now);
 
   // False when another desk holds the folder.
   bool takeLock();
@@ -65,7 +68,8 @@ class Journal {
   };
   Start open();
 
-  // The journal becomes `state` from now on; false when it cannot be written.
+  // The journal becomes what it holds of the day, then `state` from now
+  // on; false when it cannot be written.
   bool rewrite(const DayState& state);
   // Records a change already made in memory; `stateAfter` gives the whole
   // state with it, for a journal that has to be mended first.
@@ -73,9 +77,9 @@ class Journal {
   // Today's date, when it is no longer the date the journal was last
   // written under: the whole state again, under the new date.
   void newDate(const DayState& state);
-  // The day ends: the journal goes.
+  // The day ends: the journal goes to the history.
   void closeDay();
-  // Why closeDay() could not remove the journal, in one English sentence
+  // Why closeDay() could not move the journal, in one English sentence
   // for standard error, saying what the next start will do; empty when it
   // could.
   const std::string& closeProblem() const { return closeProblem_; }
@@ -84,17 +88,22 @@ class Journal {
   const std::string& error() const { return error_; }
 
  private:
+  // journal.txt under the first free name of stem.txt, stem-2.txt, ...;
+  // the name, or empty (with the reason in `notice`).
   std::string keepAside(const std::string& stem, std::string& notice);
+  // Appends lines; false (and not writable) when they did not all get there.
+  bool append(const std::string& lines, const CalendarDay& day);
   // Whether journal.txt may be written over: never while it holds what
   // could not be read or set aside (a rewrite tries setting it aside again).
   bool clearTheWay();
 
   FileSystem& files_;
-  Today today_;
+  Now now_;
   std::unique_ptr<FileLock> lock_;
   AppendFile file_;
   std::int64_t nextSeq_ = 1;
   std::string writtenDate_;  // the date of the journal's last line
+  std::string written_;      // the journal as it stands on disk, whole lines
   bool writable_ = false;
   std::string pendingAside_;  // the stem it still has to be set aside under
   bool unreadable_ = false;   // journal.txt could not be read at the start

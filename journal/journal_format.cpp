@@ -124,6 +124,18 @@ bool timeOf(std::string_view text, HourMinute& t) {
   return true;
 }
 
+// "08:31:07": 00:00:00 to 23:59:59.
+bool secondOf(std::string_view text, int& second) {
+  if (text.size() != 8 || text[2] != ':' || text[5] != ':') return false;
+  long long h = 0, m = 0, s = 0;
+  if (!number(text.substr(0, 2), h) || !number(text.substr(3, 2), m) ||
+      !number(text.substr(6, 2), s) || h > 23 || m > 59 || s > 59) {
+    return false;
+  }
+  second = static_cast<int>(h * 3600 + m * 60 + s);
+  return true;
+}
+
 bool isDate(std::string_view text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
   for (const std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
@@ -208,9 +220,16 @@ std::string dateText(const CalendarDay& date) {
   return text;
 }
 
-std::string journalLine(std::int64_t seq, const CalendarDay& date, const Change& c) {
-  std::string line =
-      std::to_string(seq) + " " + dateText(date) + " " + kKindWords[static_cast<int>(c.kind)];
+std::string secondText(int second) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", second / 3600 % 24, second / 60 % 60,
+                second % 60);
+  return text;
+}
+
+std::string journalLine(std::int64_t seq, const Moment& when, const Change& c) {
+  std::string line = std::to_string(seq) + " " + dateText(when.day) + " " +
+                     secondText(when.second) + " " + kKindWords[static_cast<int>(c.kind)];
   const auto add = [&line](const std::string& field) { line += " " + field; };
   switch (c.kind) {
     case ChangeKind::Day:
@@ -259,7 +278,7 @@ std::string journalLine(std::int64_t seq, const CalendarDay& date, const Change&
   return line + " " + hex8(crc32(line)) + "\r\n";
 }
 
-std::string snapshotLines(std::int64_t firstSeq, const CalendarDay& date, const DayState& state) {
+std::string snapshotLines(std::int64_t firstSeq, const Moment& date, const DayState& state) {
   std::string out = journalLine(firstSeq++, date, Change(ChangeKind::Day, state.newestCallRoom));
   for (int c = 1; c <= 2; ++c) {
     const auto& s = state.series[static_cast<std::size_t>(c - 1)];
@@ -298,6 +317,8 @@ bool applyChange(DayState& state, const Change& c) {
                    : nullptr;
   switch (c.kind) {
     case ChangeKind::Day:
+      // The state follows from scratch.
+      state = DayState{};
       state.newestCallRoom = c.room;
       return true;
     case ChangeKind::Series:
@@ -351,32 +372,41 @@ bool applyChange(DayState& state, const Change& c) {
   return false;
 }
 
-bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& date, Change& change) {
+bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& date, int& second,
+                      Change& change) {
   const auto blank = line.rfind(' ');
   if (blank == std::string_view::npos || line.size() - blank != 9) return false;
   const auto body = line.substr(0, blank);
   if (hex8(crc32(body)) != line.substr(blank + 1)) return false;
-  const auto fields = fieldsOf(body);
+  auto fields = fieldsOf(body);
   long long n = 0;
   if (fields.size() < 3 || !number(fields[0], n) || !isDate(fields[1])) return false;
+  // A line from before lines had a time goes straight on with its kind.
+  int at = kUnknownSecond;
+  if (fields[2].find(':') != std::string_view::npos) {
+    if (!secondOf(fields[2], at) || fields.size() < 4) return false;
+    fields.erase(fields.begin() + 2);
+  }
   if (!parseFields(fields, change)) return false;
   seq = n;
   date = std::string(fields[1]);
+  second = at;
   return true;
 }
 
-Replay replayJournal(std::string_view text) {
+Replay replayJournal(std::string_view text, std::vector<TimedChange>* changes) {
   Replay replay;
   std::size_t start = 0;
   while (start < text.size()) {
     const auto end = text.find("\r\n", start);
     std::int64_t seq = 0;
     std::string date;
+    int second = kUnknownSecond;
     Change change;
     const bool good = end != std::string_view::npos && !replay.ended &&
-                      parseJournalLine(text.substr(start, end - start), seq, date, change) &&
+                      parseJournalLine(text.substr(start, end - start), seq, date, second, change) &&
                       (replay.lastSeq == 0 ? seq > 0 : seq == replay.lastSeq + 1) &&
-                      (change.kind == ChangeKind::Day) == (replay.lastSeq == 0) &&
+                      (replay.lastSeq != 0 || change.kind == ChangeKind::Day) &&
                       applyChange(replay.state, change);
     if (!good) {
       const bool torn = end == std::string_view::npos && replay.goodLines > 0 &&
@@ -386,9 +416,12 @@ Replay replayJournal(std::string_view text) {
     }
     replay.ended = change.kind == ChangeKind::End;
     replay.lastSeq = seq;
-    replay.day = date;
+    if (replay.firstDay.empty()) replay.firstDay = date;
+    replay.day = std::move(date);
     ++replay.goodLines;
     start = end + 2;
+    replay.goodBytes = start;
+    if (changes) changes->push_back(TimedChange{replay.day, second, std::move(change)});
   }
   return replay;
 }

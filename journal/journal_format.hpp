@@ -3,12 +3,17 @@
 //
 // A line is fields separated by single blanks, then a blank, its CRC-32 in
 // eight lower-case hex digits, and CR LF:
-//   <seq> <date> <kind> <fields...> <crc>
+//   <seq> <date> <time> <kind> <fields...> <crc>
 // seq counts the lines of the day without a gap, from 1 or, in a journal
-// rewritten from the state, from where the day's count had come; date is the day the line was
-// written (2026-12-07). The checksum covers everything before its blank. Kinds and their fields:
-//   dag <room>                               the day's journal begins; the room
-//                                            of the newest call (0: none)
+// rewritten from the state, from where the day's count had come; date and
+// time are when the change was made (2026-12-07 08:31:07, the local clock).
+// Lines written before the time was added have none and are still read
+// (their time is unknown). The checksum covers everything before its
+// blank. Kinds and their fields:
+//   dag <room>                               the state follows from scratch
+//                                            (the day's first line, and at
+//                                            every start and midnight); the
+//                                            room of the newest call (0: none)
 //   serie <cat> <counter> <waiting>          a series as it stands
 //   rum <room> <cat> <start> <samples> <last> <name>   an open shift as it stands
 //   nummer <cat> <number>                    F3: a number issued
@@ -20,6 +25,9 @@
 //   slut                                     ESC: the day is over; nothing follows
 // <cat> is "voksen" or "barn"; times are hour.minute ("8.30"); <name> is the
 // name's bytes with every byte outside '!'..'~', and '%', written as %XX.
+//
+// The journal keeps the whole day: lines are only added, and a "dag" line
+// with the state after it marks a start of the desk or a new date.
 //
 // Replay applies the lines in order to an empty DayState. A line that is
 // torn, fails its checksum, breaks the count, or does not fit the state
@@ -58,33 +66,50 @@ struct Change {
 // The journal's name in the desk's folder; the writer and every reader use it.
 inline constexpr const char* kJournalFileName = "journal.txt";
 // The most bytes one line can have, CR LF included.
-inline constexpr std::size_t kLongestJournalLine = 127;
+inline constexpr std::size_t kLongestJournalLine = 136;
+// No time: a line written before lines had one.
+inline constexpr int kUnknownSecond = -1;
 
 // "2026-12-07".
 std::string dateText(const CalendarDay& date);
 
+// "08:31:07" for a second of the day.
+std::string secondText(int second);
+
 // One line with its checksum and CR LF.
-std::string journalLine(std::int64_t seq, const CalendarDay& date, const Change& change);
+std::string journalLine(std::int64_t seq, const Moment& when, const Change& change);
 // The lines that state `state` from scratch, from `firstSeq` on: dag, each
 // series that has issued numbers, each open shift (and its departure, when
 // one is begun).
-std::string snapshotLines(std::int64_t firstSeq, const CalendarDay& date, const DayState& state);
+std::string snapshotLines(std::int64_t firstSeq, const Moment& when, const DayState& state);
 
 // Applies one change; false (and the state unchanged) when it does not fit.
 bool applyChange(DayState& state, const Change& change);
 
+// A change as the journal has it, with when it was made.
+struct TimedChange {
+  std::string date;  // "2026-12-07"
+  int second;        // of the day, or kUnknownSecond
+  Change change;
+};
+
 struct Replay {
   enum class Damage { None, TornEnd, Damaged };
   DayState state;
+  std::string firstDay;      // date of the first good line; empty when none
   std::string day;           // date of the last good line; empty when none
+  std::size_t goodBytes = 0;  // the good lines' bytes, from the start
   std::int64_t lastSeq = 0;  // seq of the last good line; 0 when none
   std::size_t goodLines = 0;
   Damage damage = Damage::None;
   bool ended = false;  // the last good line is the day's end (ESC)
 };
 
-// Replays a whole journal. The first bad line ends the replay.
-Replay replayJournal(std::string_view text);
+// Replays a whole journal. The first bad line ends the replay. With
+// `changes`, every good line's change goes there too, in order.
+Replay replayJournal(std::string_view text, std::vector<TimedChange>* changes = nullptr);
 
-// Parses one line without its CR LF (false when it is bad).
-bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& date, Change& change);
+// Parses one line without its CR LF (false when it is bad); `second` is
+// kUnknownSecond for a line without a time.
+bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& date, int& second,
+                      Change& change);

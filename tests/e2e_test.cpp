@@ -315,10 +315,10 @@ TEST_F(EndToEnd, KilledTheDayIsTakenUpYesterdayIsSetAsideEscEndsTheDay) {
 
   pane = deskAt(dir_, "2026-12-07 07:45");
   s = pane->waitForText("Journal fra 2026-12-06 lagt til side:");
-  EXPECT_TRUE(screenContains(s, "gemt som journal-2026-12-06.txt, 1 vagt"));
+  EXPECT_TRUE(screenContains(s, "gemt i historik/2026-12-06.txt, 1 vagt"));
   EXPECT_EQ(color(s, 22, 4), LightGreen);
   EXPECT_TRUE(screenContains(s, "Ventende: 0 - 0"));
-  EXPECT_TRUE(fs::exists(dir_ / "journal-2026-12-06.txt"));
+  EXPECT_TRUE(fs::exists(dir_ / "historik" / "2026-12-06.txt"));
   pane->sendKeys("F3 b");
   pane->waitForText("Tildelt nummer: 1");
   EXPECT_TRUE(fs::exists(dir_ / "journal.txt"));

@@ -44,11 +44,24 @@ std::string journalOf(const std::vector<Change>& changes) {
   return text;
 }
 
-TEST(JournalFormat, LinesAsTheDisplayAndAPersonReadThem) {
-  EXPECT_EQ(journalLine(3, kDay, make(ChangeKind::Opened, 2, 1, 0, {8, 30}, "Anne Marie")),
-            "3 2026-12-07 ankommer 2 voksen 8.30 Anne%20Marie 52e7f378\r\n");
-  EXPECT_EQ(journalLine(4, kDay, make(ChangeKind::Called, 2, 2, 17)).substr(0, 26),
-            "4 2026-12-07 kald 2 barn 1");
+// Lines as the display, the report and a person read them; a journal from
+// before lines had a time is read on, its changes with no time.
+TEST(JournalFormat, LinesAsTheyAreReadAndLinesWithoutATime) {
+  const std::string opened = journalLine(3, Moment{kDay, 8 * 3600 + 31 * 60 + 7},
+                                         make(ChangeKind::Opened, 2, 1, 0, {8, 30}, "Anne Marie"));
+  EXPECT_EQ(opened.substr(0, opened.size() - 11),
+            "3 2026-12-07 08:31:07 ankommer 2 voksen 8.30 Anne%20Marie");
+  const std::string old =
+      "1 2026-12-07 dag 0 0cbee028\r\n2 2026-12-07 nummer voksen 1 3779bf58\r\n";
+  std::vector<TimedChange> changes;
+  const Replay replay = replayJournal(
+      old + journalLine(3, Moment{kDay, 600}, make(ChangeKind::Issued, 0, 1, 2)), &changes);
+  EXPECT_EQ(replay.damage, Replay::Damage::None);
+  EXPECT_EQ(replay.state.series[0], (SeriesState{2, 2}));
+  ASSERT_EQ(changes.size(), 3u);
+  EXPECT_EQ(changes[1].second, kUnknownSecond);
+  EXPECT_EQ(changes[2].second, 600);
+  EXPECT_EQ(changes[2].change.number, 2);
 }
 
 TEST(JournalFormat, EveryKindAndEveryNameByteRoundTrips) {
@@ -62,15 +75,18 @@ TEST(JournalFormat, EveryKindAndEveryNameByteRoundTrips) {
                            name));
   }
   for (const Change& change : changes) {
-    const std::string line = journalLine(99, kDay, change);
+    const int at = static_cast<int>(random() % 86400);
+    const std::string line = journalLine(99, Moment{kDay, at}, change);
     ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
     std::int64_t seq = 0;
     std::string date;
+    int second = 0;
     Change back;
-    ASSERT_TRUE(parseJournalLine(line.substr(0, line.size() - 2), seq, date, back)) << line;
+    ASSERT_TRUE(parseJournalLine(line.substr(0, line.size() - 2), seq, date, second, back)) << line;
     EXPECT_EQ(back, change) << line;
     EXPECT_EQ(seq, 99);
     EXPECT_EQ(date, "2026-12-07");
+    EXPECT_EQ(second, at);
   }
 }
 
@@ -103,7 +119,6 @@ TEST(JournalFormat, ChangesThatDoNotFitTheStateAreBad) {
        make(ChangeKind::Issued, 0, 2, 1),
        make(ChangeKind::Called, 1, 1, 1)},  // the room serves adults; a child waits
       {make(ChangeKind::Day, 0, 0), make(ChangeKind::Series, 0, 1, 2'000'000'000)},
-      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Day, 0, 0)},
   };
   for (std::size_t i = 0; i < bad.size(); ++i) {
     auto changes = bad[i];
@@ -164,11 +179,11 @@ TEST(JournalFormat, OnlyAnUnfinishedLastLineIsATornEnd) {
   } cases[] = {
       {text + next.substr(0, 30), 10, Replay::Damage::TornEnd},
       {text + next.substr(0, next.size() - 1), 10, Replay::Damage::TornEnd},  // CR, no LF
-      {text + failing, 10, Replay::Damage::Damaged},                         // whole, fails its check
-      {text + std::string(4096, '\0'), 10, Replay::Damage::Damaged},         // a disk that lost data
-      {text + std::string(10'000'000, '7'), 10, Replay::Damage::Damaged},     // longer than a line
-      {lfEnds, 0, Replay::Damage::Damaged},                                  // through an editor
-      {next.substr(0, 20), 0, Replay::Damage::Damaged},                      // no whole line first
+      {text + failing, 10, Replay::Damage::Damaged},                       // whole, fails its check
+      {text + std::string(4096, '\0'), 10, Replay::Damage::Damaged},       // a disk that lost data
+      {text + std::string(10'000'000, '7'), 10, Replay::Damage::Damaged},  // longer than a line
+      {lfEnds, 0, Replay::Damage::Damaged},                                // through an editor
+      {next.substr(0, 20), 0, Replay::Damage::Damaged},                    // no whole line first
       {text + journalLine(11, kDay, end) + next, 11, Replay::Damage::Damaged},  // after the end
       {text + journalLine(11, kDay, end), 11, Replay::Damage::None},
   };

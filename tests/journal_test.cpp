@@ -88,20 +88,33 @@ TEST_F(JournalTest, TheResumedScreenShowsRoomsCountsAndOneLineSayingSo) {
   EXPECT_EQ(second.d.color(39, 7), Yellow);
 }
 
-TEST_F(JournalTest, EscEndsTheDayAndTheNextStartBeginsAtOne) {
+// ESC ends the day: the next start begins at number 1, and the day goes
+// whole to the history: every change with its time, also those a start
+// after a kill took up; a second day ended on one date gets its own file.
+TEST_F(JournalTest, EscKeepsTheWholeDayAndTheNextStartBeginsAtOne) {
   {
     Run first;
-    first.d.key(3).press({'v'});
-    first.d.arrive(1, 'v', "A");
-    first.d.run();
+    first.d.key(3).press({'v'}).arrive(1, 'v', "A");
+    first.d.runAndCrash();
+  }
+  {
+    Run second;
+    second.d.key(3).press({'v'}).key(4).press({'1'});
+    second.d.run();
   }
   EXPECT_FALSE(fs::exists(Journal::kFileName));
-  Run second;
-  second.d.key(3).press({'v'});
-  second.d.runAndCrash();
-  EXPECT_EQ(second.d.text(9, 55, 56), "1 ");
-  EXPECT_FALSE(second.d.desk.rooms[0]);
-  EXPECT_TRUE(second.d.panelBlank() || second.d.text(7, 39, 46) == "Patient:");
+  std::vector<TimedChange> changes;
+  const Replay day = replayJournal(WorkDirectory::read("historik/2026-12-07.txt"), &changes);
+  EXPECT_TRUE(day.ended);
+  std::string kinds;
+  for (const auto& c : changes) kinds += "DSRICOLFBE"[static_cast<int>(c.change.kind)];
+  EXPECT_EQ(kinds, "DIODSRICE") << "a start; issued, opened; a start; issued, called; the end";
+  Run third;
+  third.d.key(3).press({'v'});
+  third.d.run();
+  EXPECT_EQ(third.d.text(9, 55, 56), "1 ");
+  EXPECT_FALSE(third.d.desk.rooms[0]);
+  EXPECT_TRUE(fs::exists("historik/2026-12-07-2.txt"));
 }
 
 TEST_F(JournalTest, AJournalFromAnEarlierDayIsSetAsideNotResumed) {
@@ -113,11 +126,11 @@ TEST_F(JournalTest, AJournalFromAnEarlierDayIsSetAsideNotResumed) {
   const std::string old = journalText();
   Run today;
   today.d.runAndCrash();
-  EXPECT_EQ(WorkDirectory::read("journal-2026-12-06.txt"), old) << "kept, whole";
+  EXPECT_EQ(WorkDirectory::read("historik/2026-12-06.txt"), old) << "kept, whole";
   EXPECT_FALSE(today.d.desk.rooms[0]);
   EXPECT_EQ(today.d.waiting(), "0 - 0  ");
   EXPECT_EQ(today.d.text(7, 39, 75), "Journal fra 2026-12-06 lagt til side:");
-  EXPECT_EQ(today.d.text(9, 39, 79), "gemt som journal-2026-12-06.txt, 1 vagt  ");
+  EXPECT_EQ(today.d.text(9, 39, 79), "gemt i historik/2026-12-06.txt, 1 vagt   ");
 }
 
 // Yesterday's journal that cannot be set aside (the folder refuses the
@@ -141,7 +154,7 @@ TEST_F(JournalTest, AJournalThatCannotBeSetAsideIsNeverWrittenOver) {
   files.mend();
   today.d.key(3).press({'b'});
   today.d.runAndCrash();
-  EXPECT_EQ(WorkDirectory::read("journal-2026-12-06.txt"), old);
+  EXPECT_EQ(WorkDirectory::read("historik/2026-12-06.txt"), old);
   EXPECT_EQ(replayJournal(journalText()).state.series[1].counter, 2);
   EXPECT_EQ(warning(today.d).find("Morvalis"), 22u);
 }
@@ -344,11 +357,11 @@ TEST_F(JournalTest, MidnightAndAClockSetBack) {
   EXPECT_EQ(setBack.d.text(11, 39, 78), "taget op; uret kan vaere stillet tilbage");
 }
 
-// ESC with a journal that cannot be removed: the day's end is in it, so
-// the next start begins a new day, and standard error will say so.
-TEST_F(JournalTest, EscWithAJournalThatCannotBeRemovedStillEndsTheDay) {
-  // The start's rewrite clears its scratch name once; the next removal is ESC's.
-  FailingFiles files(FailingFiles::Call::Remove, 1, FailingFiles::kUntilMended);
+// ESC with a journal that cannot be moved: the day's end is in it, so the
+// next start begins a new day (and moves it), and standard error says so.
+TEST_F(JournalTest, EscWithAJournalThatCannotBeMovedStillEndsTheDay) {
+  // The start's rewrite renames once; the next rename is ESC's.
+  FailingFiles files(FailingFiles::Call::Replace, 1, FailingFiles::kUntilMended);
   {
     Run first(files);
     first.d.key(3).press({'v'});
@@ -362,6 +375,7 @@ TEST_F(JournalTest, EscWithAJournalThatCannotBeRemovedStillEndsTheDay) {
   second.d.key(3).press({'v'});
   second.d.runAndCrash();
   EXPECT_EQ(second.d.text(9, 55, 56), "1 ");
+  EXPECT_TRUE(replayJournal(WorkDirectory::read("historik/2026-12-07.txt")).ended);
 }
 
 }  // namespace

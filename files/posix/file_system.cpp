@@ -184,6 +184,15 @@ bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
   return true;
 }
 
+bool FileSystem::makeFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  struct stat info {};
+  const int saved = errno;
+  if (saved == EEXIST && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+  errno = saved == EEXIST ? ENOTDIR : saved;
+  return false;
+}
+
 bool FileSystem::sameFile(const std::string& path, Handle file) {
   struct stat named {};
   struct stat open {};

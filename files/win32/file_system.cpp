@@ -195,6 +195,15 @@ bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
   return true;
 }
 
+bool FileSystem::makeFolder(const std::string& path) {
+  if (CreateDirectoryW(longPath(path).c_str(), nullptr)) return true;
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  const DWORD attributes = GetFileAttributesW(longPath(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  SetLastError(ERROR_DIRECTORY);
+  return false;
+}
+
 bool FileSystem::sameFile(const std::string& path, Handle file) {
   // A file removed while open keeps its name on Windows until the last
   // handle closes, and goes then with everything written to it.
