@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
                                   return std::chrono::duration_cast<std::chrono::milliseconds>(
                                              std::chrono::steady_clock::now().time_since_epoch())
                                       .count();
-                                }},
+                                },
+                                clock.today},
                                quiet, &watch);
     display.run();
   });

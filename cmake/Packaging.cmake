@@ -1,5 +1,5 @@
 # The Debian binary package: `cpack -G DEB` in a release build folder gives
-# morvalis_<version>_<arch>.deb with both programs in /usr/bin, their manual
+# morvalis_<version>_<arch>.deb with the three programs in /usr/bin, their manual
 # pages and the copyright file and changelog in /usr/share/doc/morvalis.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME morvalis)
@@ -16,7 +16,8 @@ keyboard on a fixed 80 x 25 screen in colour, in Danish. Every finished shift
 becomes one line at the top of data.txt, which is replaced in one atomic step
 so that no record is ever lost; a journal of the day brings the queues and
 open shifts back after an unplanned end. morvalis-display shows the called
-numbers on a second screen for the waiting room.")
+numbers on a second screen for the waiting room; morvalis-rapport reports
+the waiting times and the shifts of the days kept.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -57,7 +57,14 @@ bool JournalFollower::poll() {
       take(Desk::Unreadable, state_, "Journalen kan ikke laeses: " + files_.reason());
     } else {
       stamp_ = now;
-      const Replay replay = replayJournal(text);
+      std::vector<TimedChange> changes;
+      const Replay replay = replayJournal(text, &changes);
+      expectedWait_ = ExpectedWait{};
+      for (const TimedChange& c : changes) {
+        if (c.change.kind == ChangeKind::Called && c.second != kUnknownSecond) {
+          expectedWait_.called(c.change.category, momentOf(c.date, c.second));
+        }
+      }
       // A line the desk is still writing is a torn end, not damage.
       if (replay.damage == Replay::Damage::Damaged) {
         take(Desk::Unreadable, replay.state,

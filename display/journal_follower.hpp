@@ -15,6 +15,7 @@
 #include <string>
 
 #include "day_state.hpp"
+#include "expected_wait.hpp"
 #include "file_system.hpp"
 
 class JournalFollower {
@@ -30,6 +31,9 @@ class JournalFollower {
   Desk desk() const { return desk_; }
   const DayState& state() const { return state_; }
   const std::string& problem() const { return problem_; }
+  // The calls of the journal as read, for the expected waits.
+  const ExpectedWait& expectedWait() const { return expectedWait_; }
+  const Today& today() const { return today_; }
   // The room of a call that the latest poll found new (0: none). The
   // first poll finds none: the calls before the display started are old.
   int newCallRoom() const { return newCallRoom_; }
@@ -47,4 +51,5 @@ class JournalFollower {
   DayState state_;
   std::string problem_;
   int newCallRoom_ = 0;
+  ExpectedWait expectedWait_;
 };

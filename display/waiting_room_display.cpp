@@ -1,6 +1,7 @@
 #include "waiting_room_display.hpp"
 
 #include "console.hpp"
+#include "journal_format.hpp"
 
 namespace {
 constexpr int kEscape = 27;
@@ -50,6 +51,14 @@ void WaitingRoomDisplay::run() {
       room.highlightRoom = highlight;
       room.problem = follower_.problem();
       room.now = now;
+      if (clocks_.today) {
+        const long long moment =
+            momentOf(dateText(clocks_.today()), now.hour * 3600 + now.minute * 60 + now.second);
+        for (int c = 1; c <= 2; ++c) {
+          room.expectedMinutes[static_cast<std::size_t>(c - 1)] = follower_.expectedWait().minutes(
+              c, room.state.series[static_cast<std::size_t>(c - 1)].waiting, moment);
+        }
+      }
       drawWaitingRoom(room, size.first, size.second);
     }
     const auto key = Console::readKeyWithin(kPollMs);

@@ -23,6 +23,7 @@ class WaitingRoomDisplay {
   struct Clocks {
     std::function<TimeOfDay()> timeOfDay;
     std::function<std::int64_t()> milliseconds;  // a steady count, for the highlight
+    std::function<CalendarDay()> today;  // for the expected waits; none: not shown
   };
 
   WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,

@@ -89,6 +89,19 @@ void drawNewestCall(const WaitingRoom& room, int top, int columns) {
   put(right, top + 3, categoryWord(shift->category), columns);
 }
 
+// "Ventetid ca.: voksne 15 min, boern 10 min"; `units` false: one "min"
+// at the end, for a narrow window. Empty when neither has one.
+std::string expectedWaits(const WaitingRoom& room, bool units) {
+  std::string text;
+  for (int c = 0; c < 2; ++c) {
+    const auto& minutes = room.expectedMinutes[static_cast<std::size_t>(c)];
+    if (!minutes) continue;
+    text += (text.empty() ? "Ventetid ca.: " : ", ") + std::string(c == 0 ? "voksne " : "boern ") +
+            std::to_string(*minutes) + (units ? " min" : "");
+  }
+  return text.empty() || units ? text : text + " min";
+}
+
 void drawOpen(const WaitingRoom& room, int columns, int rows) {
   Console::setBackground(Blue);
   Console::clear();
@@ -125,10 +138,19 @@ void drawOpen(const WaitingRoom& room, int columns, int rows) {
   }
   Console::setBackground(Blue);
   Console::setTextColor(LightMagenta);
-  put(2, rows,
-      "Ventende: voksne " + std::to_string(room.state.series[0].waiting) + ", boern " +
-          std::to_string(room.state.series[1].waiting),
-      columns);
+  const std::string counts = "Ventende: voksne " + std::to_string(room.state.series[0].waiting) +
+                             ", boern " + std::to_string(room.state.series[1].waiting);
+  put(2, rows, counts, columns);
+  const std::string waits = expectedWaits(room, true);
+  if (waits.empty()) return;
+  Console::setTextColor(Yellow);
+  if (2 + counts.size() + 3 + waits.size() < static_cast<std::size_t>(columns)) {
+    put(columns - static_cast<int>(waits.size()), rows, waits, columns);
+  } else if (room.problem.empty()) {
+    const std::string shorter = expectedWaits(room, false);
+    put(2, rows - 1, shorter.size() + 2 < static_cast<std::size_t>(columns) ? shorter : waits,
+        columns);
+  }
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ class Journal {
   static constexpr const char* kFileName = kJournalFileName;
   static constexpr const char* kScratchName = "journal.tmp";
   static constexpr const char* kLockName = "morvalis.lock";
-  static constexpr const char* kHistoryFolder = "historik";
+  static constexpr const char* kHistoryFolder = kHistoryFolderName;
 
   using Now = std::function<Moment()>;
   using StateOf = std::function<DayState()>;

@@ -206,7 +206,26 @@ bool looksTorn(std::string_view piece) {
   return true;
 }
 
+// Days since 1970-01-01 of a civil date (the proleptic Gregorian calendar).
+long long daysOf(int year, int month, int day) {
+  year -= month <= 2 ? 1 : 0;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const long long yearOfEra = year - era * 400;
+  const long long dayOfYear = (153LL * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
 }  // namespace
+
+long long momentOf(std::string_view date, int second) {
+  const auto part = [&](std::size_t at, std::size_t size) {
+    int value = 0;
+    for (std::size_t i = at; i < at + size && i < date.size(); ++i) value = value * 10 + (date[i] - '0');
+    return value;
+  };
+  return daysOf(part(0, 4), part(5, 2), part(8, 2)) * 86400 + second;
+}
 
 int DayState::roomsOpen() const {
   int open = 0;

@@ -65,6 +65,8 @@ struct Change {
 
 // The journal's name in the desk's folder; the writer and every reader use it.
 inline constexpr const char* kJournalFileName = "journal.txt";
+// The folder beside it that keeps the days ended (historik/DATE.txt).
+inline constexpr const char* kHistoryFolderName = "historik";
 // The most bytes one line can have, CR LF included.
 inline constexpr std::size_t kLongestJournalLine = 136;
 // No time: a line written before lines had one.
@@ -72,6 +74,11 @@ inline constexpr int kUnknownSecond = -1;
 
 // "2026-12-07".
 std::string dateText(const CalendarDay& date);
+
+// Seconds since 1970-01-01 of a date ("2026-12-07") at a second of its
+// day, on the journal's local clock: differences are real durations, also
+// across midnight.
+long long momentOf(std::string_view date, int second);
 
 // "08:31:07" for a second of the day.
 std::string secondText(int second);

@@ -8,6 +8,7 @@
 
 #include "journal.hpp"
 #include "journal_follower.hpp"
+#include "expected_wait.hpp"
 #include "memory_console.hpp"
 #include "waiting_room_display.hpp"
 #include "waiting_room_view.hpp"
@@ -92,6 +93,36 @@ TEST(WaitingRoomView, LargeWindowBlockDigits) {
   EXPECT_EQ(background(con, 40, 6), Blue);
   EXPECT_EQ(color(con, 3, 4), White);
   EXPECT_EQ(shown.find("Name"), std::string::npos) << "no technician's name, ever";
+}
+
+// The expected waits beside the counts, or on the row above them in a
+// narrow window; none for a category with too few calls to say.
+TEST(WaitingRoomView, ExpectedWaitsBesideTheCounts) {
+  WaitingRoom room = aMorning();
+  room.expectedMinutes = {15, std::nullopt};
+  MemoryConsole wide({}, 80, 25);
+  drawWaitingRoom(room, 80, 25);
+  EXPECT_EQ(wide.grid().rowText(24),
+            " Ventende: voksne 3, boern 1                        Ventetid ca.: voksne 15 min ");
+  EXPECT_EQ(color(wide, 60, 25), Yellow);
+  room.expectedMinutes = {15, 5};
+  MemoryConsole narrow({}, 40, 12);
+  drawWaitingRoom(room, 40, 12);
+  EXPECT_EQ(narrow.grid().rowText(10), " Ventetid ca.: voksne 15, boern 5 min   ");
+  EXPECT_EQ(narrow.grid().rowText(11), " Ventende: voksne 3, boern 1            ");
+}
+
+TEST(ExpectedWait, FromThePaceOfTheLastHoursCalls) {
+  ExpectedWait wait;
+  const long long t = 9 * 3600;
+  wait.called(1, t - 7200);  // two hours ago: not the pace now
+  wait.called(1, t - 480);
+  wait.called(1, t - 240);
+  EXPECT_FALSE(wait.minutes(1, 2, t)) << "two calls in the hour: too few to say";
+  wait.called(1, t);
+  EXPECT_EQ(wait.minutes(1, 2, t), 15) << "3 turns of 4 minutes: 12, up to 15";
+  EXPECT_EQ(wait.minutes(1, 0, t + 60), 5) << "at least 5";
+  EXPECT_FALSE(wait.minutes(2, 0, t)) << "the children's calls are their own";
 }
 
 TEST(WaitingRoomView, ClosedQuietlyWithTheTime) {
@@ -219,7 +250,8 @@ TEST(WaitingRoomLoop, OnlyQOrEscEndItAndANewCallBeepsUnlessQuiet) {
                                {[] {
                                   return TimeOfDay{0, 9, 0, 0};
                                 },
-                                [] { return 0; }},
+                                [] { return 0; },
+                                {}},
                                false);
     display.run();
     EXPECT_EQ(con.keysLeft(), 1u) << end;

@@ -328,6 +328,35 @@ TEST_F(EndToEnd, KilledTheDayIsTakenUpYesterdayIsSetAsideEscEndsTheDay) {
 }
 
 // The display on the same day as the desk, whatever the real date.
+// A short day on the desk with a clock the test sets, ESC, then the
+// report of its folder: the waits as they were run, and a CSV in columns.
+TEST_F(EndToEnd, ADayOnTheDeskThenItsReport) {
+  const fs::path clock = dir_ / "clock";
+  WorkDirectory::write(clock, "2026-12-07 08:00");
+  auto desk = deskAt(dir_, "@" + clock.string());
+  desk->sendKeys("F1 1 v A n n e Enter F3 v F3 v F3 b");
+  desk->waitForText("Ventende: 2 - 1");
+  WorkDirectory::write(clock, "2026-12-07 08:12");
+  desk->sendKeys("F4 1");
+  desk->waitForText("Ventende: 1 - 1");
+  WorkDirectory::write(clock, "2026-12-07 08:30");
+  desk->sendKeys("F4 1");
+  desk->waitForText("Ventende: 0 - 1");
+  desk->sendKeys("Escape");
+  desk->waitForText("exit=0");
+  const std::string csv = (dir_ / "dag.csv").string();
+  const std::string text =
+      runCommand(std::string(MORVALIS_REPORT_BINARY) + " --csv " + csv + " " + dir_.string());
+  EXPECT_NE(text.find("2026-12-07  voksne    2      2      0           12,0    30,0    30,0"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("2026-12-07  1    Anne             voksne    8.00   aaben"), std::string::npos)
+      << text;
+  const std::string table = WorkDirectory::read(csv);
+  EXPECT_NE(table.find("2026-12-07;voksne;2;2;0;12,0;30,0;30,0\r\n"), std::string::npos) << table;
+  EXPECT_NE(table.find("2026-12-07;boern;1;0;1;;;\r\n"), std::string::npos) << table;
+}
+
 std::unique_ptr<TmuxPane> displayOn(const fs::path& dir, const std::string& now) {
   auto pane = std::make_unique<TmuxPane>(80, 25,
                                          "MORVALIS_TEST_NOW='" + now + "' " +

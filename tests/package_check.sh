@@ -17,8 +17,9 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$staged" "$unpacked"' EXIT
 installed=$(DESTDIR="$staged" cmake --install "$build" --prefix /usr/local 2>&1) ||
   fail "cmake --install failed: $installed"
-for path in bin/morvalis bin/morvalis-display share/man/man1/morvalis.1.gz \
-  share/man/man1/morvalis-display.1.gz share/doc/morvalis/copyright share/doc/morvalis/changelog.gz; do
+for path in bin/morvalis bin/morvalis-display bin/morvalis-rapport share/man/man1/morvalis.1.gz \
+  share/man/man1/morvalis-display.1.gz share/man/man1/morvalis-rapport.1.gz \
+  share/doc/morvalis/copyright share/doc/morvalis/changelog.gz; do
   [ -f "$staged/usr/local/$path" ] || fail "cmake --install did not install /usr/local/$path"
 done
 rm -rf "${staged:?}"/*
@@ -34,27 +35,28 @@ made=$(cd "$build" && cpack -G DEB 2>&1) || fail "cpack failed: $made"
 deb=$(ls "$build"/morvalis_*.deb)
 
 contents=$(dpkg-deb -c "$deb")
-for path in usr/bin/morvalis usr/bin/morvalis-display usr/share/man/man1/morvalis.1.gz \
-  usr/share/man/man1/morvalis-display.1.gz usr/share/doc/morvalis/copyright \
+for path in usr/bin/morvalis usr/bin/morvalis-display usr/bin/morvalis-rapport \
+  usr/share/man/man1/morvalis.1.gz usr/share/man/man1/morvalis-display.1.gz \
+  usr/share/man/man1/morvalis-rapport.1.gz usr/share/doc/morvalis/copyright \
   usr/share/doc/morvalis/changelog.gz; do
   grep -q " \./$path\$" <<<"$contents" || fail "$path is missing from $deb"
 done
-for program in morvalis morvalis-display; do
+for program in morvalis morvalis-display morvalis-rapport; do
   grep -Eq "^-rwxr-xr-x root/root .* \./usr/bin/$program\$" <<<"$contents" ||
     fail "/usr/bin/$program is not root-owned 0755"
 done
-if grep -v '^d' <<<"$contents" | grep -Ev 'usr/bin/morvalis(-display)?$' |
+if grep -v '^d' <<<"$contents" | grep -Ev 'usr/bin/morvalis(-display|-rapport)?$' |
   grep -vq '^-rw-r--r-- root/root'; then
   fail "a data file is not root-owned 0644"
 fi
 
 dpkg-deb -x "$deb" "$unpacked"
-for program in morvalis morvalis-display; do
+for program in morvalis morvalis-display morvalis-rapport; do
   file "$unpacked/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependencies computed"
 if command -v groff >/dev/null 2>&1; then
-  warnings=$(for page in morvalis morvalis-display; do
+  warnings=$(for page in morvalis morvalis-display morvalis-rapport; do
     zcat "$unpacked/usr/share/man/man1/$page.1.gz" | groff -ww -z -man 2>&1
   done)
   [ -z "$warnings" ] || fail "the manual page: $warnings"

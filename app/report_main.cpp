@@ -1,0 +1,93 @@
+// morvalis-rapport: how long patients waited and how the rooms worked, from
+// the days a desk kept (historik/ and today's journal). Only reads the
+// desk's folder; writes only the CSV and SVG files it is asked for.
+#include <cstdio>
+#include <string>
+
+#include "figures.hpp"
+#include "file_replacement.hpp"
+#include "history.hpp"
+#include "output.hpp"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: morvalis-rapport [--fra DATE] [--til DATE] [--csv FILE] [--svg FILE] [DIRECTORY]\n"
+    "Reports the waiting times, the hours and the shifts of the days the morvalis desk\n"
+    "kept in DIRECTORY (default: the current directory): historik/ and journal.txt.\n"
+    "\n"
+    "  --fra DATE   from this day on (2026-12-07)\n"
+    "  --til DATE   up to and including this day\n"
+    "  --csv FILE   also the tables for a spreadsheet (semicolons, decimal commas)\n"
+    "  --svg FILE   also the days as a picture for a browser\n"
+    "  --help       this text\n"
+    "  --version    the version\n";
+
+int usageError(const char* what, const std::string& subject) {
+  std::fprintf(stderr, "morvalis-rapport: %s%s\nTry 'morvalis-rapport --help'.\n", what,
+               subject.c_str());
+  return 2;
+}
+
+bool isDate(const std::string& text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  for (const std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  return true;
+}
+
+bool writeFile(const std::string& path, const std::string& content) {
+  FileReplacement file(FileSystem::real(), FileReplacement::Turn::OwnFolder);
+  if (file.begin(path, ".morvalis-rapport.tmp") && file.write(content) && file.commit()) return true;
+  std::fprintf(stderr, "morvalis-rapport: %s\n", file.error().c_str());
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string from, to, csv, svg;
+  const char* folderArg = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("morvalis-rapport %s\n", MORVALIS_VERSION);
+      return 0;
+    }
+    std::string* value = arg == "--fra" ? &from : arg == "--til" ? &to : arg == "--csv" ? &csv
+                       : arg == "--svg" ? &svg : nullptr;
+    if (value) {
+      if (i + 1 >= argc) return usageError("a value is needed after ", arg);
+      *value = argv[++i];
+      if ((value == &from || value == &to) && !isDate(*value)) {
+        return usageError("not a date (2026-12-07): ", *value);
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usageError("unknown option ", arg);
+    } else if (folderArg) {
+      return usageError("one directory at the most, not also ", arg);
+    } else {
+      folderArg = argv[i];
+    }
+  }
+  const std::string folder = folderArg ? folderArg : ".";
+
+  History history;
+  std::string error;
+  if (!readHistory(folder, history, error)) return usageError("", error);
+  if (history.files.empty() && history.problems.empty()) {
+    std::printf("Ingen historik endnu i %s: hverken historik/ eller journal.txt.\n", folder.c_str());
+    return 0;
+  }
+  const Figures figures = figuresOf(history, from, to);
+  std::fputs(reportText(figures, history).c_str(), stdout);
+  bool written = true;
+  if (!csv.empty()) written = writeFile(csv, reportCsv(figures)) && written;
+  if (!svg.empty()) written = writeFile(svg, reportSvg(figures, history)) && written;
+  return written ? 0 : 1;
+}

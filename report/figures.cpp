@@ -1,0 +1,105 @@
+#include "figures.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <set>
+
+namespace {
+
+bool within(const std::string& day, const std::string& from, const std::string& to) {
+  return (from.empty() || day >= from) && (to.empty() || day <= to);
+}
+
+double nearestRank(const std::vector<double>& sorted, double p) {
+  const auto rank = static_cast<std::size_t>(std::ceil(p * static_cast<double>(sorted.size())));
+  return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
+}
+
+// "2026-12-07" and the hour of a moment.
+std::pair<std::string, int> dayAndHour(long long moment) {
+  long long days = moment / 86400;
+  const int hour = static_cast<int>(moment % 86400 / 3600);
+  // The civil date of a day count (the inverse of momentOf's).
+  days += 719468;
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const long long dayOfEra = days - era * 146097;
+  const long long yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const long long mp = (5 * dayOfYear + 2) / 153;
+  const long long day = dayOfYear - (153 * mp + 2) / 5 + 1;
+  const long long month = mp < 10 ? mp + 3 : mp - 9;
+  const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", year, month, day);
+  return {text, hour};
+}
+
+}  // namespace
+
+Waits waitsOf(std::vector<double> minutes) {
+  Waits w;
+  if (minutes.empty()) return w;
+  std::sort(minutes.begin(), minutes.end());
+  w.count = static_cast<int>(minutes.size());
+  w.median = nearestRank(minutes, 0.5);
+  w.p90 = nearestRank(minutes, 0.9);
+  w.longest = minutes.back();
+  return w;
+}
+
+Figures figuresOf(const History& history, const std::string& from, const std::string& to) {
+  Figures f;
+  std::set<std::string> days;
+  std::map<std::pair<std::string, int>, std::pair<CategoryDay, std::vector<double>>> byCategory;
+  std::map<std::pair<std::string, int>, std::pair<HourRow, std::vector<double>>> byHour;
+  for (const Patient& p : history.patients) {
+    if (!within(p.day, from, to)) continue;
+    days.insert(p.day);
+    auto& [row, waits] = byCategory[{p.day, p.category}];
+    row.day = p.day;
+    row.category = p.category;
+    ++row.issued;
+    ++(p.wasCalled ? row.called : row.notCalled);
+    const bool timed = p.issued != Patient::kUnknown && p.called != Patient::kUnknown;
+    if (timed) waits.push_back(static_cast<double>(p.called - p.issued) / 60.0);
+    if (p.issued != Patient::kUnknown) {
+      const auto [day, hour] = dayAndHour(p.issued);
+      auto& [hourRow, hourWaits] = byHour[{day, hour}];
+      hourRow.day = day;
+      hourRow.hour = hour;
+      ++hourRow.arrivals;
+      if (timed) hourWaits.push_back(static_cast<double>(p.called - p.issued) / 60.0);
+    }
+    if (p.called != Patient::kUnknown) {
+      const auto [day, hour] = dayAndHour(p.called);
+      auto& [hourRow, unused] = byHour[{day, hour}];
+      hourRow.day = day;
+      hourRow.hour = hour;
+      ++hourRow.calls;
+    }
+  }
+  for (auto& [key, entry] : byCategory) {
+    entry.first.waits = waitsOf(std::move(entry.second));
+    f.categories.push_back(entry.first);
+  }
+  for (auto& [key, entry] : byHour) {
+    entry.first.waits = waitsOf(std::move(entry.second));
+    f.hours.push_back(entry.first);
+  }
+  for (const Shift& s : history.shifts) {
+    if (!within(s.day, from, to)) continue;
+    days.insert(s.day);
+    ShiftRow row{s};
+    if (s.ended) {
+      const int start = s.start.hour * 60 + s.start.minute;
+      const int end = s.end.hour * 60 + s.end.minute;
+      row.minutes = (end - start + 1440) % 1440;  // across midnight too
+      row.perHour = row.minutes > 0 ? s.samples * 60.0 / row.minutes : 0.0;
+    }
+    f.shifts.push_back(row);
+  }
+  f.days.assign(days.begin(), days.end());
+  return f;
+}

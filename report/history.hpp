@@ -1,0 +1,60 @@
+// History: what the report reads of a desk's folder, only reading: every
+// day kept in historik/ and the day in journal.txt, as the patients and the
+// shifts of each day.
+//
+// A patient is a number issued (F3) with the moment it was issued and, if
+// it was called (F4), the moment and the room. A shift is a technician's
+// time in a room (F1 to F2). Moments are seconds since 1970-01-01 in the
+// clock's local time as the journal writes it (so a wait across midnight is
+// counted right); kUnknown where the journal has no time (lines from before
+// lines had one). A file that is damaged or cut short counts as far as it
+// is good, and a problem names the file and the line it stopped at.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "file_system.hpp"
+#include "journal_format.hpp"
+
+struct Patient {
+  static constexpr long long kUnknown = -1;
+  std::string day;  // the date the number was issued
+  int category = 1;
+  std::int32_t number = 0;
+  long long issued = kUnknown;
+  long long called = kUnknown;  // kUnknown also when it was never called
+  bool wasCalled = false;
+  int room = 0;  // the room it was called into
+};
+
+struct Shift {
+  std::string day;  // the date of the shift's start
+  int room = 1;
+  int category = 1;
+  std::string name;  // the code page's bytes, as typed
+  HourMinute start;
+  bool ended = false;
+  HourMinute end;
+  std::int32_t samples = 0;
+};
+
+struct HistoryProblem {
+  std::string file;
+  std::size_t line = 0;  // the first line not counted
+  std::string what;      // in Danish, for the report
+};
+
+struct History {
+  std::vector<Patient> patients;  // in the order they were issued
+  std::vector<Shift> shifts;      // in the order they began
+  std::vector<std::string> files;
+  std::vector<HistoryProblem> problems;
+};
+
+// Adds one journal's changes (one file) to `history`.
+void addJournal(History& history, const std::string& file, std::string_view text);
+// Reads historik/*.txt (in order of name) and journal.txt of `folder`.
+// False, with `error` set, when the folder cannot be read at all.
+bool readHistory(const std::string& folder, History& history, std::string& error);
