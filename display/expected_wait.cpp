@@ -3,22 +3,34 @@
 #include <algorithm>
 #include <cmath>
 
-void ExpectedWait::called(int category, long long moment) {
-  auto& calls = calls_[static_cast<std::size_t>(category - 1)];
-  calls.push_back(moment);
-  if (calls.size() > kCallsKept) calls.pop_front();
+void ExpectedWait::called(int category, long long moment, int waitingAfter) {
+  Calls& c = calls_[static_cast<std::size_t>(category - 1)];
+  if (!c.moments.empty() && c.othersWaited) {
+    c.gaps.emplace_back(moment, moment - c.moments.back());
+    if (c.gaps.size() > kGapsKept) c.gaps.pop_front();
+  }
+  c.moments.push_back(moment);
+  if (c.moments.size() > kFewestCalls) c.moments.pop_front();
+  c.othersWaited = waitingAfter > 0;
 }
 
 std::optional<int> ExpectedWait::minutes(int category, int waiting, long long now) const {
-  const auto& all = calls_[static_cast<std::size_t>(category - 1)];
-  const auto recent =
-      std::find_if(all.begin(), all.end(), [now](long long at) { return now - at <= kWindowSeconds; });
-  const auto count = static_cast<std::size_t>(all.end() - recent);
-  if (count < kFewestCalls) return std::nullopt;
-  const double between =
-      static_cast<double>(all.back() - *recent) / static_cast<double>(count - 1);
-  const double seconds =
-      std::max(0.0, (waiting + 1) * between - static_cast<double>(now - all.back()));
-  const int rounded = static_cast<int>(std::ceil(seconds / 60.0 / 5.0)) * 5;
+  const Calls& c = calls_[static_cast<std::size_t>(category - 1)];
+  if (c.moments.size() < kFewestCalls || now - c.moments.front() > kWindowSeconds) {
+    return std::nullopt;
+  }
+  long long total = 0;
+  int count = 0;
+  for (const auto& [end, length] : c.gaps) {
+    if (now - (end - length) > kWindowSeconds) continue;  // begun within the hour
+    total += length;
+    ++count;
+  }
+  double seconds = 0.0;
+  if (count > 0) {
+    const double between = static_cast<double>(total) / count;
+    seconds = std::max(0.0, (waiting + 1) * between - static_cast<double>(now - c.moments.back()));
+  }
+  const int rounded = static_cast<int>(std::lround(seconds / 60.0 / 5.0)) * 5;
   return std::max(rounded, 5);
 }

@@ -60,9 +60,13 @@ bool JournalFollower::poll() {
       std::vector<TimedChange> changes;
       const Replay replay = replayJournal(text, &changes);
       expectedWait_ = ExpectedWait{};
+      DayState running;
       for (const TimedChange& c : changes) {
+        applyChange(running, c.change);
         if (c.change.kind == ChangeKind::Called && c.second != kUnknownSecond) {
-          expectedWait_.called(c.change.category, momentOf(c.date, c.second));
+          const int category = c.change.category;
+          expectedWait_.called(category, momentOf(c.date, c.second),
+                               running.series[static_cast<std::size_t>(category - 1)].waiting);
         }
       }
       // A line the desk is still writing is a torn end, not damage.

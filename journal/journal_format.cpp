@@ -227,6 +227,23 @@ long long momentOf(std::string_view date, int second) {
   return daysOf(part(0, 4), part(5, 2), part(8, 2)) * 86400 + second;
 }
 
+std::string dateOfMoment(long long moment) {
+  // The civil date of a day count, the inverse of daysOf.
+  const long long days = (moment >= 0 ? moment : moment - 86399) / 86400 + 719468;
+  const long long era = (days >= 0 ? days : days - 146096) / 146097;
+  const long long dayOfEra = days - era * 146097;
+  const long long yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const long long mp = (5 * dayOfYear + 2) / 153;
+  const long long day = dayOfYear - (153 * mp + 2) / 5 + 1;
+  const long long month = mp < 10 ? mp + 3 : mp - 9;
+  const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  char text[48];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", year, month, day);
+  return text;
+}
+
 int DayState::roomsOpen() const {
   int open = 0;
   for (const auto& room : rooms) open += room ? 1 : 0;

@@ -80,6 +80,9 @@ std::string dateText(const CalendarDay& date);
 // across midnight.
 long long momentOf(std::string_view date, int second);
 
+// The date ("2026-12-07") of such a moment.
+std::string dateOfMoment(long long moment);
+
 // "08:31:07" for a second of the day.
 std::string secondText(int second);
 

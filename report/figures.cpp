@@ -18,22 +18,7 @@ double nearestRank(const std::vector<double>& sorted, double p) {
 
 // "2026-12-07" and the hour of a moment.
 std::pair<std::string, int> dayAndHour(long long moment) {
-  long long days = moment / 86400;
-  const int hour = static_cast<int>(moment % 86400 / 3600);
-  // The civil date of a day count (the inverse of momentOf's).
-  days += 719468;
-  const long long era = (days >= 0 ? days : days - 146096) / 146097;
-  const long long dayOfEra = days - era * 146097;
-  const long long yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const long long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const long long mp = (5 * dayOfYear + 2) / 153;
-  const long long day = dayOfYear - (153 * mp + 2) / 5 + 1;
-  const long long month = mp < 10 ? mp + 3 : mp - 9;
-  const long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
-  char text[48];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", year, month, day);
-  return {text, hour};
+  return {dateOfMoment(moment), static_cast<int>(moment % 86400 / 3600)};
 }
 
 }  // namespace

@@ -112,17 +112,20 @@ TEST(WaitingRoomView, ExpectedWaitsBesideTheCounts) {
   EXPECT_EQ(narrow.grid().rowText(11), " Ventende: voksne 3, boern 1            ");
 }
 
-TEST(ExpectedWait, FromThePaceOfTheLastHoursCalls) {
+TEST(ExpectedWait, FromThePaceOfCallsWhileOthersWaited) {
   ExpectedWait wait;
   const long long t = 9 * 3600;
-  wait.called(1, t - 7200);  // two hours ago: not the pace now
-  wait.called(1, t - 480);
-  wait.called(1, t - 240);
-  EXPECT_FALSE(wait.minutes(1, 2, t)) << "two calls in the hour: too few to say";
-  wait.called(1, t);
-  EXPECT_EQ(wait.minutes(1, 2, t), 15) << "3 turns of 4 minutes: 12, up to 15";
+  wait.called(1, t - 7200, 3);  // two hours ago: not the pace now
+  wait.called(1, t - 480, 3);
+  EXPECT_FALSE(wait.minutes(1, 2, t)) << "too few calls in the hour to say";
+  wait.called(1, t - 240, 2);
+  wait.called(1, t, 1);
+  EXPECT_EQ(wait.minutes(1, 2, t), 10) << "3 turns of 4 minutes: 12, about 10";
   EXPECT_EQ(wait.minutes(1, 0, t + 60), 5) << "at least 5";
   EXPECT_FALSE(wait.minutes(2, 0, t)) << "the children's calls are their own";
+  ExpectedWait idle;  // nobody waited between the calls: the rooms keep up
+  for (int i = 0; i < 3; ++i) idle.called(1, t + i * 900, 0);
+  EXPECT_EQ(idle.minutes(1, 0, t + 1800), 5);
 }
 
 TEST(WaitingRoomView, ClosedQuietlyWithTheTime) {
