@@ -200,7 +200,7 @@ std::string reportSvg(const Figures& f, const History& history) {
       body += text;
     }
     // Arrivals per hour, as bars.
-    const int barsTop = bottom + 30, barsBottom = barsTop + kBars;
+    const int barsTop = bottom + 42, barsBottom = barsTop + kBars;
     int most = 1;
     for (const HourRow& h : f.hours) {
       if (h.day == day) most = std::max(most, h.arrivals);
