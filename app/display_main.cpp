@@ -7,6 +7,7 @@
 #include <string>
 
 #include "console.hpp"
+#include "command_line.hpp"
 #include "console_run.hpp"
 #include "entry_clock.hpp"
 #include "file_system.hpp"
@@ -26,41 +27,16 @@ constexpr const char* kUsage =
     "  --help      this text\n"
     "  --version   the version\n";
 
-int usageError(const char* what, const std::string& subject) {
-  std::fprintf(stderr, "morvalis-display: %s%s\nTry 'morvalis-display --help'.\n", what,
-               subject.c_str());
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   bool quiet = false;
-  const char* folderArg = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (arg == "--version") {
-      std::printf("morvalis-display %s\n", MORVALIS_VERSION);
-      return 0;
-    }
-    if (arg == "--quiet") {
-      quiet = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return usageError("unknown option ", arg);
-    } else if (folderArg) {
-      return usageError("one directory at the most, not also ", arg);
-    } else {
-      folderArg = argv[i];
-    }
-  }
-  const std::string folder = folderArg ? folderArg : ".";
+  CommandLine line{"morvalis-display", kUsage, {{"--quiet", &quiet}}, {}};
+  if (const auto status = line.parse(argc, argv)) return *status;
+  const std::string& folder = line.folder;
   FileStamp stamp;
   if (!FileSystem::real().stamp(folder, stamp) || !stamp.folder) {
-    return usageError("not a directory: ", folder);
+    return line.error("not a directory: ", folder);
   }
 
   return runOnConsole(MinimumSize{40, 12, "morvalis-display"}, [&] {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "command_line.hpp"
 #include "figures.hpp"
 #include "file_replacement.hpp"
 #include "history.hpp"
@@ -22,12 +23,6 @@ constexpr const char* kUsage =
     "  --svg FILE   also the days as a picture for a browser\n"
     "  --help       this text\n"
     "  --version    the version\n";
-
-int usageError(const char* what, const std::string& subject) {
-  std::fprintf(stderr, "morvalis-rapport: %s%s\nTry 'morvalis-rapport --help'.\n", what,
-               subject.c_str());
-  return 2;
-}
 
 bool isDate(const std::string& text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
@@ -48,38 +43,19 @@ bool writeFile(const std::string& path, const std::string& content) {
 
 int main(int argc, char** argv) {
   std::string from, to, csv, svg;
-  const char* folderArg = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (arg == "--version") {
-      std::printf("morvalis-rapport %s\n", MORVALIS_VERSION);
-      return 0;
-    }
-    std::string* value = arg == "--fra" ? &from : arg == "--til" ? &to : arg == "--csv" ? &csv
-                       : arg == "--svg" ? &svg : nullptr;
-    if (value) {
-      if (i + 1 >= argc) return usageError("a value is needed after ", arg);
-      *value = argv[++i];
-      if ((value == &from || value == &to) && !isDate(*value)) {
-        return usageError("not a date (2026-12-07): ", *value);
-      }
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return usageError("unknown option ", arg);
-    } else if (folderArg) {
-      return usageError("one directory at the most, not also ", arg);
-    } else {
-      folderArg = argv[i];
-    }
+  CommandLine line{"morvalis-rapport",
+                   kUsage,
+                   {},
+                   {{"--fra", &from}, {"--til", &to}, {"--csv", &csv}, {"--svg", &svg}}};
+  if (const auto status = line.parse(argc, argv)) return *status;
+  for (const std::string* date : {&from, &to}) {
+    if (!date->empty() && !isDate(*date)) return line.error("not a date (2026-12-07): ", *date);
   }
-  const std::string folder = folderArg ? folderArg : ".";
+  const std::string& folder = line.folder;
 
   History history;
   std::string error;
-  if (!readHistory(folder, history, error)) return usageError("", error);
+  if (!readHistory(folder, history, error)) return line.error("", error);
   if (history.files.empty() && history.problems.empty()) {
     std::printf("Ingen historik endnu i %s: hverken historik/ eller journal.txt.\n", folder.c_str());
     return 0;
