@@ -1,16 +1,57 @@
 // The program entry: takes the folder and the console, takes up the day
 // the journal kept, runs the front desk until ESC, and gives the console
-// back however the run ends.
+// back however the run ends. `morvalis --proevebillet` prints one sample
+// ticket to the printer morvalis.conf names, and says whether it got there.
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "console.hpp"
 #include "console_run.hpp"
 #include "entry_clock.hpp"
 #include "front_desk.hpp"
+#include "desk_config.hpp"
 #include "journal.hpp"
+#include "ticket.hpp"
 
-int main() {
+namespace {
+
+int testTicket(const EntryClock& clock) {
+  const DeskConfig config = readDeskConfig(FileSystem::real());
+  for (const std::string& problem : config.problems) std::fprintf(stderr, "morvalis: %s\n", problem.c_str());
+  if (config.printer.empty()) {
+    std::fprintf(stderr, "morvalis: no printer in morvalis.conf (a line: printer = HOST:PORT)\n");
+    return 1;
+  }
+  const Moment now = clock.now();
+  Ticket sample;
+  sample.clinic = config.clinic;
+  sample.number = 17;
+  char when[48];
+  std::snprintf(when, sizeof when, "%02d-%02d-%04d kl. %02d:%02d (proevebillet)", now.day.day,
+                now.day.month, now.day.year, now.second / 3600, now.second / 60 % 60);
+  sample.when = when;
+  sample.ahead = 4;
+  sample.expectedMinutes = 15;
+  const PrintResult result = sendToPrinter(config.printer, ticketBytes(sample));
+  if (result.outcome != PrintOutcome::Printed) {
+    std::printf("morvalis: the test ticket did not get to %s: %s\n", config.printer.c_str(),
+                result.reason.c_str());
+    return 1;
+  }
+  std::printf("morvalis: the test ticket went to %s\n", config.printer.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
   const EntryClock clock = entryClock();
+  if (argc == 2 && std::strcmp(argv[1], "--proevebillet") == 0) return testTicket(clock);
+  if (argc > 1) {
+    std::fprintf(stderr, "morvalis: unknown argument %s (only --proevebillet)\n", argv[1]);
+    return 2;
+  }
   Journal journal(FileSystem::real(), [&clock] { return clock.now(); });
   // Two desks in one folder would hand out the same numbers twice.
   if (!journal.takeLock()) {
@@ -24,7 +65,16 @@ int main() {
         FrontDesk desk(clock.timeOfDay, FileSystem::real(), &journal);
         Journal::Start start = journal.open();
         if (start.resumed) desk.resume(start.state);
+        desk.pace = start.pace;
         desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
+        // Tickets go out on a thread of their own, made here so that it
+        // shares the terminal session's blocked signals.
+        const DeskConfig config = readDeskConfig(FileSystem::real());
+        desk.notices.insert(desk.notices.end(), config.problems.begin(), config.problems.end());
+        std::unique_ptr<TicketPrinter> printer;
+        if (!config.printer.empty()) printer = std::make_unique<TicketPrinter>(config.printer);
+        desk.printer = printer.get();
+        desk.clinic = config.clinic;
         journal.rewrite(desk.dayState());
         desk.run();
         openAtEsc = desk.dayState().roomsOpen();

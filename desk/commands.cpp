@@ -92,6 +92,7 @@ void patientGetsNumber(FrontDesk& desk) {
   Console::setTextColor(LightMagenta);
   Console::print("%i", number);
   desk.showWaitingCounts(desk.queues[0]->length(), desk.queues[1]->length());
+  desk.printTicket(category, number);
 }
 
 void patientCalled(FrontDesk& desk) {
@@ -107,6 +108,7 @@ void patientCalled(FrontDesk& desk) {
   Change called{ChangeKind::Called, room, shift->getCategory()};
   called.number = number;
   desk.record(called);
+  desk.paceCall(shift->getCategory());
   showCalledPatient(number, shift->getCategory());
   desk.showWaitingCounts(desk.queues[0]->length(), desk.queues[1]->length());
 }

@@ -4,6 +4,8 @@
 
 #include "commands.hpp"
 #include "console.hpp"
+#include "journal_format.hpp"
+#include "ticket.hpp"
 
 namespace {
 
@@ -93,14 +95,65 @@ void FrontDesk::record(const Change& change) {
 }
 
 void FrontDesk::showJournalState() {
-  if (warningShown_ != !journal->writable()) {
-    warningShown_ = !journal->writable();
-    showJournalWarning(warningShown_);
+  const bool journalFails = journal && !journal->writable();
+  const std::string warning = journalFails ? "journal" : printerWarning_;
+  if (warning == warningShown_) return;
+  warningShown_ = warning;
+  if (journalFails) {
+    showJournalWarning(true);
+  } else {
+    showWarning(printerWarning_);
   }
+}
+
+void FrontDesk::followPrinter() {
+  if (!printer) return;
+  const auto news = printer->takeNews();
+  if (!news) return;
+  printerWarning_ =
+      news->failed > 0 || news->unreachable ? "Billet ikke udskrevet: " + news->reason : "";
+  if (news->failed > 0 && !news->unreachable) {
+    // Said once; the printer is back.
+    showWarning(printerWarning_);
+    warningShown_ = printerWarning_;
+    printerWarning_.clear();
+    return;
+  }
+  showJournalState();
+}
+
+Moment FrontDesk::now() const {
+  if (journal) return journal->now();
+  const CalendarDate date = Clock::today();
+  const TimeOfDay t = Clock::now();
+  return Moment{CalendarDay{date.year, date.month, date.day}, t.hour * 3600 + t.minute * 60 + t.second};
+}
+
+void FrontDesk::printTicket(int category, std::int32_t number) {
+  if (!printer) return;
+  const Moment at = now();
+  Ticket ticket;
+  ticket.clinic = clinic;
+  ticket.number = number;
+  ticket.category = category;
+  char when[48];
+  std::snprintf(when, sizeof when, "%02d-%02d-%04d kl. %02d:%02d", at.day.day, at.day.month,
+                at.day.year, at.second / 3600, at.second / 60 % 60);
+  ticket.when = when;
+  ticket.ahead = queues[static_cast<std::size_t>(category - 1)]->length() - 1;
+  ticket.expectedMinutes = pace.minutes(category, ticket.ahead, momentOf(dateText(at.day), at.second));
+  printer->print(ticketBytes(ticket));
+}
+
+void FrontDesk::paceCall(int category) {
+  const Moment at = now();
+  pace.called(category, momentOf(dateText(at.day), at.second),
+              queues[static_cast<std::size_t>(category - 1)]->length());
 }
 
 void FrontDesk::run() {
   drawScreen();
+  warningShown_.clear();  // the title is on row 23 again
   for (int room = 1; room <= kRooms; ++room) showRoomState(room, !rooms[room - 1]);
   showWaitingCounts(queues[0]->length(), queues[1]->length());
   for (std::size_t i = 0; i < notices.size() && i < 7; ++i) {
@@ -110,11 +163,12 @@ void FrontDesk::run() {
     Console::setCursorShape(CursorShape::Hidden);
     // A desk open across midnight says so in the journal, so a display and
     // a later start see a desk of today.
-    if (journal) {
-      journal->newDate(dayState());
-      showJournalState();
-    }
-    const std::optional<int> key = Console::readKeyWithin(waitForDateMs());
+    if (journal) journal->newDate(dayState());
+    followPrinter();
+    showJournalState();
+    // A ticket on its way is looked after soon, so a failure shows at once.
+    const int waitMs = printer && printer->busy() ? 100 : waitForDateMs();
+    const std::optional<int> key = Console::readKeyWithin(waitMs);
     if (!key) continue;
     int code = *key;
     if (code == 0) {

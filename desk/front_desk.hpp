@@ -28,11 +28,13 @@
 
 #include "clock_value.hpp"
 #include "day_state.hpp"
+#include "expected_wait.hpp"
 #include "journal.hpp"
 #include "main_screen.hpp"
 #include "nummerserie.hpp"
 #include "rum.hpp"
 #include "shift_log.hpp"
+#include "ticket_printer.hpp"
 
 class FrontDesk : public MainScreen {
  public:
@@ -49,6 +51,10 @@ class FrontDesk : public MainScreen {
   DayState dayState() const;
   // Puts a change (already made in memory) in the journal, if there is one.
   void record(const Change& change);
+  // F3's ticket for `number`, to the printer if there is one; never waits.
+  void printTicket(int category, std::int32_t number);
+  // A call for the expected wait.
+  void paceCall(int category);
 
   DeskClock clock;
   std::array<std::unique_ptr<nummerserie>, 2> queues;
@@ -60,11 +66,19 @@ class FrontDesk : public MainScreen {
   ShiftLog shiftLog;
   Journal* journal;
   std::vector<std::string> notices;
+  // Tickets: where they go (none: no printer) and the clinic's line.
+  TicketPrinter* printer = nullptr;
+  std::string clinic;
+  ExpectedWait pace;
 
  private:
-  // Row 23's warning while the journal cannot be written.
+  // Row 23's warning while the journal cannot be written, else while
+  // tickets do not get to the printer.
   void showJournalState();
+  void followPrinter();
+  Moment now() const;
 
   FileSystem& files_;
-  bool warningShown_ = false;
+  std::string warningShown_;
+  std::string printerWarning_;
 };

@@ -59,16 +59,7 @@ bool JournalFollower::poll() {
       stamp_ = now;
       std::vector<TimedChange> changes;
       const Replay replay = replayJournal(text, &changes);
-      expectedWait_ = ExpectedWait{};
-      DayState running;
-      for (const TimedChange& c : changes) {
-        applyChange(running, c.change);
-        if (c.change.kind == ChangeKind::Called && c.second != kUnknownSecond) {
-          const int category = c.change.category;
-          expectedWait_.called(category, momentOf(c.date, c.second),
-                               running.series[static_cast<std::size_t>(category - 1)].waiting);
-        }
-      }
+      expectedWait_ = ExpectedWait::of(changes);
       // A line the desk is still writing is a torn end, not damage.
       if (replay.damage == Replay::Damage::Damaged) {
         take(Desk::Unreadable, replay.state,

@@ -50,7 +50,8 @@ Journal::Start Journal::open() {
   }
   if (text.empty()) return start;
 
-  const Replay replay = replayJournal(text);
+  std::vector<TimedChange> changes;
+  const Replay replay = replayJournal(text, &changes);
   const std::string history = std::string(kHistoryFolder) + "/" + replay.firstDay;
   std::string aside;
   // A day ended with ESC whose journal could not be moved then is over: it
@@ -84,6 +85,7 @@ Journal::Start Journal::open() {
   }
   start.resumed = true;
   start.state = replay.state;
+  start.pace = ExpectedWait::of(changes);
   nextSeq_ = replay.lastSeq + 1;
   written_ = text.substr(0, replay.goodBytes);
   return start;

@@ -42,6 +42,7 @@
 
 #include "append_file.hpp"
 #include "day_state.hpp"
+#include "expected_wait.hpp"
 #include "file_lock.hpp"
 #include "file_system.hpp"
 #include "journal_format.hpp"
@@ -65,6 +66,7 @@ class Journal {
     bool resumed = false;
     DayState state;                    // what to start from
     std::vector<std::string> notices;  // lines for the dialog panel, 41 cells at most
+    ExpectedWait pace;                 // of the calls taken up
   };
   Start open();
 
@@ -85,6 +87,7 @@ class Journal {
   const std::string& closeProblem() const { return closeProblem_; }
 
   bool writable() const { return writable_; }
+  Moment now() const { return now_(); }
   const std::string& error() const { return error_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "main_screen.hpp"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <string>
 
@@ -140,11 +142,16 @@ void MainScreen::showPanelLine(int row, const std::string& text) {
 }
 
 void MainScreen::showJournalWarning(bool on) {
-  Console::setTextColor(on ? Yellow : LightRed);
+  showWarning(on ? kJournalWarning : "");
+}
+
+void MainScreen::showWarning(const std::string& text) {
+  Console::setTextColor(text.empty() ? LightRed : Yellow);
   printAt(2, 23, std::string(78, ' ').c_str());
-  if (on) {
-    printAt(10, 23, kJournalWarning);
-  } else {
+  if (text.empty()) {
     printAt(24, 23, kTitle);
+  } else {
+    // Centred in the row, as the journal's warning stands.
+    printAt(2 + std::max(0, (78 - static_cast<int>(text.size())) / 2), 23, text.substr(0, 78).c_str());
   }
 }

@@ -44,6 +44,8 @@ class MainScreen {
   // Row 23 of the frame: the warning that the day's journal cannot be
   // written (yellow), or, when `on` is false, the title again.
   void showJournalWarning(bool on);
+  // Row 23: a warning of the program's own (yellow), or the title when empty.
+  void showWarning(const std::string& text);
 
   // The keyboard prompts of the dialog panel. Prompt texts are yellow from
   // column 39, answers light magenta from column 49; while a prompt waits the

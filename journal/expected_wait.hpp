@@ -16,6 +16,9 @@
 #include <array>
 #include <deque>
 #include <optional>
+#include <vector>
+
+#include "journal_format.hpp"
 
 class ExpectedWait {
  public:
@@ -27,6 +30,9 @@ class ExpectedWait {
   // with how many of that category still wait after it.
   void called(int category, long long moment, int waitingAfter);
   std::optional<int> minutes(int category, int waiting, long long now) const;
+
+  // The pace of the calls in a journal's changes.
+  static ExpectedWait of(const std::vector<TimedChange>& changes);
 
  private:
   struct Calls {

@@ -14,6 +14,20 @@ void ExpectedWait::called(int category, long long moment, int waitingAfter) {
   c.othersWaited = waitingAfter > 0;
 }
 
+ExpectedWait ExpectedWait::of(const std::vector<TimedChange>& changes) {
+  ExpectedWait pace;
+  DayState running;
+  for (const TimedChange& c : changes) {
+    applyChange(running, c.change);
+    if (c.change.kind == ChangeKind::Called && c.second != kUnknownSecond) {
+      const int category = c.change.category;
+      pace.called(category, momentOf(c.date, c.second),
+                  running.series[static_cast<std::size_t>(category - 1)].waiting);
+    }
+  }
+  return pace;
+}
+
 std::optional<int> ExpectedWait::minutes(int category, int waiting, long long now) const {
   const Calls& c = calls_[static_cast<std::size_t>(category - 1)];
   if (c.moments.size() < kFewestCalls || now - c.moments.front() > kWindowSeconds) {

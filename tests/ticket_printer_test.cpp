@@ -1,0 +1,89 @@
+// Tickets through a network printer of the test's own: every way a printer
+// answers, and the desk that never waits for it.
+#include "ticket_printer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "desk_driver.hpp"
+#include "escpos_reader.hpp"
+#include "fake_printer.hpp"
+#include "ticket.hpp"
+
+namespace {
+
+using namespace std::chrono;
+
+TicketPrinter::News printed(TicketPrinter& printer, const std::string& bytes) {
+  printer.print(bytes);
+  while (printer.busy()) std::this_thread::sleep_for(milliseconds(2));
+  return printer.takeNews().value_or(TicketPrinter::News{});
+}
+
+TEST(TicketPrinter, EveryWayAPrinterAnswers) {
+  const struct {
+    FakePrinter::Mode mode;
+    const char* reason;  // "": printed
+  } cases[] = {
+      {FakePrinter::Mode::Prints, ""},
+      {FakePrinter::Mode::Slow, ""},
+      {FakePrinter::Mode::Silent, ""},
+      {FakePrinter::Mode::NoPaper, "intet papir"},
+      {FakePrinter::Mode::HangsUp, "printeren lukkede forbindelsen"},
+  };
+  Ticket t;
+  t.number = 5;
+  for (const auto& c : cases) {
+    FakePrinter fake;
+    fake.setMode(c.mode);
+    TicketPrinter printer(fake.address());
+    const TicketPrinter::News news = printed(printer, ticketBytes(t));
+    EXPECT_EQ(news.reason, c.reason) << static_cast<int>(c.mode);
+    EXPECT_EQ(news.unreachable, *c.reason != '\0');
+    if (*c.reason == '\0') {
+      ASSERT_TRUE(fake.waitForJobs(1, 2000));
+      EXPECT_EQ(readEscPos(fake.received()[0]).largest(), "5");
+    }
+  }
+  FakePrinter gone;
+  const std::string address = gone.address();
+  gone.goAway();
+  TicketPrinter printer(address);
+  EXPECT_EQ(printed(printer, "x").reason, "printeren svarer ikke");
+}
+
+// F3 sends its ticket at once; with the printer gone the next number comes
+// as fast, and row 23 says the ticket was not printed until one gets there.
+TEST(TicketPrinter, TheDeskNeverWaitsForThePrinter) {
+  FakePrinter fake;
+  TicketPrinter printer(fake.address());
+  DeskDriver d;
+  d.desk.printer = &printer;
+  d.desk.clinic = "Klinik";
+  const auto sent = steady_clock::now();
+  d.key(3).press({'v'}).runAndCrash();
+  ASSERT_TRUE(fake.waitForJobs(1, 1000));
+  const double ms = duration<double, std::milli>(steady_clock::now() - sent).count();
+  EXPECT_LT(ms, 100.0) << "the ticket is out within 100 ms";
+  const Paper paper = readEscPos(fake.received()[0]);
+  EXPECT_EQ(paper.lines[0].text, "Klinik");
+  EXPECT_EQ(paper.lines[2].text, "1");
+  EXPECT_EQ(paper.lines[3].text, "Voksen");
+  EXPECT_EQ(paper.lines[6].text, "Foran dig: 0");
+
+  fake.goAway();
+  const auto pressed = steady_clock::now();
+  d.key(3).press({'v'}).runAndCrash();
+  const double issued = duration<double, std::milli>(steady_clock::now() - pressed).count();
+  EXPECT_LT(issued, 50.0);
+  EXPECT_EQ(d.text(9, 55, 56), "2 ") << "the number first, at once";
+  while (printer.busy()) std::this_thread::sleep_for(milliseconds(2));
+  d.press({MemoryConsole::kNoKey}).runAndCrash();
+  EXPECT_EQ(d.text(23, 2, 79).find("Billet ikke udskrevet: printeren svarer ikke"), 17u)
+      << d.text(23, 2, 79);
+  EXPECT_EQ(d.color(20, 23), Yellow);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// DeskConfig: "morvalis.conf" beside data.txt, set once per desk folder.
+//
+// Lines `name = value`; blank lines and lines starting with # are allowed.
+// Names: `printer` (where tickets go: HOST:PORT for a network printer,
+// a device file such as /dev/usb/lp0, cups:QUEUE, and on Windows an
+// installed printer's name or COM1..COM9) and `klinik` (the ticket's first
+// line). The file is UTF-8 (or plain ASCII); values reach the printer as
+// code page 865 bytes, with every control byte dropped, so a line of the
+// file can never send the printer a command. A line not understood is
+// named in `problems` (Danish, one panel line each) and otherwise ignored.
+// No file: no printer, nothing to say.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "file_system.hpp"
+
+struct DeskConfig {
+  static constexpr const char* kFileName = "morvalis.conf";
+  std::string printer;  // empty: no printer
+  std::string clinic;   // code page 865 bytes, printable only
+  std::vector<std::string> problems;
+};
+
+DeskConfig parseDeskConfig(std::string_view text);
+DeskConfig readDeskConfig(FileSystem& files, const std::string& path = DeskConfig::kFileName);
