@@ -12,6 +12,8 @@
 #include <thread>
 
 #include "console_types.hpp"
+#include "escpos_reader.hpp"
+#include "fake_printer.hpp"
 #include "screen_pictures.hpp"
 #include "tmux_pane.hpp"
 #include "work_directory.hpp"
@@ -355,6 +357,46 @@ TEST_F(EndToEnd, ADayOnTheDeskThenItsReport) {
   const std::string table = WorkDirectory::read(csv);
   EXPECT_NE(table.find("2026-12-07;voksne;2;2;0;12,0;30,0;30,0\r\n"), std::string::npos) << table;
   EXPECT_NE(table.find("2026-12-07;boern;1;0;1;;;\r\n"), std::string::npos) << table;
+}
+
+// Tickets from the real program, on Linux and (the Windows build under
+// Wine) over TCP to a printer of the test's own: F3 sends one at once; with
+// the printer gone the next number comes at once and row 23 says the
+// ticket was not printed. The same driver for both.
+void ticketsFromTheDesk(const fs::path& dir, const std::string& command) {
+  FakePrinter fake;
+  WorkDirectory::write(dir / "morvalis.conf", "printer = " + fake.address() + "\nklinik = Blodpr\xC3\xB8ver\n");
+  TmuxPane pane(80, 25, command + "; printf \"exit=$?\"; sleep 60", dir.string());
+  pane.waitFor([](const VtModel& m) { return screenContains(m, "Ventende: 0 - 0"); },
+               std::chrono::seconds(30));
+  const auto sent = std::chrono::steady_clock::now();
+  pane.sendKeys("F3 v");
+  ASSERT_TRUE(fake.waitForJobs(1, 2000));
+  const auto took = std::chrono::steady_clock::now() - sent;
+  EXPECT_LT(took, std::chrono::milliseconds(500)) << "the key's way through the terminal included";
+  const Paper paper = readEscPos(fake.received()[0]);
+  EXPECT_EQ(paper.largest(), "1");
+  EXPECT_NE(paper.text().find("Blodpr\xC3\xB8ver\n"), std::string::npos) << paper.text();
+  EXPECT_NE(paper.text().find("Voksen\n"), std::string::npos);
+  fake.goAway();
+  pane.sendKeys("F3 v");
+  pane.waitForText("Tildelt nummer: 2");
+  pane.waitForText("Billet ikke udskrevet: printeren svarer ikke");
+  pane.sendKeys("Escape");
+  pane.waitForText("exit=0");
+}
+
+TEST_F(EndToEnd, TicketsGoToANetworkPrinterAndNeverHoldUpTheDesk) {
+  ticketsFromTheDesk(dir_, std::string("MORVALIS_TEST_NOW='2026-12-07 09:00' ") + MORVALIS_BINARY);
+}
+
+TEST_F(EndToEnd, TheWindowsProgramPrintsToANetworkPrinter) {
+  if (!fs::exists(MORVALIS_WINDOWS_EXE)) {
+    GTEST_SKIP() << MORVALIS_WINDOWS_EXE << " is not built: ./scripts/windows builds it";
+  }
+  ticketsFromTheDesk(dir_, std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX + " XDG_RUNTIME_DIR=" +
+                               MORVALIS_WINE_RUNTIME + " WINEDEBUG=-all wine " +
+                               MORVALIS_WINDOWS_EXE);
 }
 
 std::unique_ptr<TmuxPane> displayOn(const fs::path& dir, const std::string& now) {
