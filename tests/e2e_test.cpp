@@ -390,6 +390,20 @@ TEST_F(EndToEnd, TicketsGoToANetworkPrinterAndNeverHoldUpTheDesk) {
   ticketsFromTheDesk(dir_, std::string("MORVALIS_TEST_NOW='2026-12-07 09:00' ") + MORVALIS_BINARY);
 }
 
+// Setting a printer up: one sample ticket, and one line that says how it went.
+TEST_F(EndToEnd, ATestTicketSaysWhetherItGotThere) {
+  const std::string run = "cd " + dir_.string() + " && " + MORVALIS_BINARY + " --proevebillet 2>&1; echo status=$?";
+  EXPECT_NE(runCommand(run).find("no printer in morvalis.conf"), std::string::npos);
+  FakePrinter fake;
+  WorkDirectory::write(dir_ / "morvalis.conf", "printer = " + fake.address() + "\n");
+  EXPECT_EQ(runCommand(run), "morvalis: the test ticket went to " + fake.address() + "\nstatus=0\n");
+  ASSERT_TRUE(fake.waitForJobs(1, 1000));
+  EXPECT_EQ(readEscPos(fake.received()[0]).largest(), "17");
+  fake.setMode(FakePrinter::Mode::NoPaper);
+  EXPECT_EQ(runCommand(run), "morvalis: the test ticket did not get to " + fake.address() +
+                                 ": intet papir\nstatus=1\n");
+}
+
 TEST_F(EndToEnd, TheWindowsProgramPrintsToANetworkPrinter) {
   if (!fs::exists(MORVALIS_WINDOWS_EXE)) {
     GTEST_SKIP() << MORVALIS_WINDOWS_EXE << " is not built: ./scripts/windows builds it";

@@ -8,6 +8,7 @@
 
 #include "desk_config.hpp"
 #include "escpos_reader.hpp"
+#include "printer_link.hpp"
 
 namespace {
 
@@ -66,5 +67,14 @@ TEST(DeskConfig, NoLineOfTheFileReachesThePrinterAsACommand) {
     EXPECT_EQ(paper.largest(), "1");
   }
 }
+
+#ifdef _WIN32
+// The spooler and COM paths as far as Wine goes: a printer or port that is
+// not there is said, never waited for.
+TEST(PrinterLink, AWindowsPrinterThatIsNotThereIsSaid) {
+  EXPECT_EQ(sendToPrinter("Ingen saadan printer", "x").reason, "printeren findes ikke");
+  EXPECT_EQ(sendToPrinter("COM9", "x").reason, "printeren findes ikke");
+}
+#endif
 
 }  // namespace
