@@ -3,23 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "big_text.hpp"
 #include "console.hpp"
 
 namespace {
 
-constexpr char kBlock = '\xDB';  // full block
-constexpr char kRule = '\xCD';   // double horizontal line
-constexpr int kDigitWidth = 5;
-constexpr int kDigitHeight = 5;
-
-// 5 x 5 digits; '#' is a full block.
-constexpr const char* kDigits[10][kDigitHeight] = {
-    {"#####", "#   #", "#   #", "#   #", "#####"}, {"  #  ", " ##  ", "  #  ", "  #  ", " ### "},
-    {"#####", "    #", "#####", "#    ", "#####"}, {"#####", "    #", " ####", "    #", "#####"},
-    {"#   #", "#   #", "#####", "    #", "    #"}, {"#####", "#    ", "#####", "    #", "#####"},
-    {"#####", "#    ", "#####", "#   #", "#####"}, {"#####", "    #", "   # ", "  #  ", "  #  "},
-    {"#####", "#   #", "#####", "#   #", "#####"}, {"#####", "#   #", "#####", "    #", "#####"},
-};
+constexpr char kRule = '\xCD';  // double horizontal line
 
 std::string categoryWord(int category) {
   return category == 1 ? "voksen" : "barn";
@@ -56,37 +45,50 @@ void drawClosed(const WaitingRoom& room, int columns, int rows) {
   put((columns - static_cast<int>(time.size())) / 2 + 1, rows / 2 + 2, time, columns);
 }
 
-void drawBigNumber(int column, int row, std::int32_t number) {
-  const std::string digits = std::to_string(number);
-  for (int line = 0; line < kDigitHeight; ++line) {
-    std::string text;
-    for (const char d : digits) {
-      for (const char c : std::string(kDigits[d - '0'][line])) text += c == '#' ? kBlock : ' ';
-      text += ' ';
+// Big glyphs for `text`, as large as fit `maxRows` rows and `columns`
+// columns, pixels as square as the width allows; width 0: they do not.
+struct Scale {
+  int width = 0, height = 0;
+};
+Scale fit(const std::string& text, int maxRows, int columns) {
+  for (int height = 2 * maxRows; height >= 1; --height) {
+    if (BigText::rowCount(height) > maxRows) continue;
+    for (int width = height; width >= 1; --width) {
+      if (BigText::columns(text, width) <= columns) return {width, height};
     }
-    Console::moveTo(column, row + line);
-    for (const char c : text) Console::print("%c", c);
   }
+  return {};
 }
 
-// The newest call, large: rows `top` .. top + 4.
-void drawNewestCall(const WaitingRoom& room, int top, int columns) {
+void putBig(int column, int row, const std::string& text, Scale scale, int columns) {
+  const auto lines = BigText::rows(text, scale.width, scale.height);
+  for (std::size_t i = 0; i < lines.size(); ++i) put(column, row + static_cast<int>(i), lines[i], columns);
+}
+
+// The newest call: its number and room in big glyphs, the upper part of
+// the screen from row `top`, at most `maxRows` rows; the category below in
+// plain text. The row after the category is returned.
+int drawNewestCall(const WaitingRoom& room, int top, int maxRows, int columns) {
   const int r = room.state.newestCallRoom;
   const auto& shift = r >= 1 ? room.state.rooms[static_cast<std::size_t>(r - 1)] : std::nullopt;
   const bool standsOut = r != 0 && room.highlightRoom == r;
+  const std::string text = shift && shift->lastCalled != 0
+                               ? std::to_string(shift->lastCalled) + " Rum " + std::to_string(r)
+                               : "";
+  const Scale scale = text.empty() ? Scale{} : fit(text, maxRows, columns - 4);
+  const int height = scale.width ? BigText::rowCount(scale.height) : 5;
   const int background = standsOut ? Red : Blue;
-  for (int row = top - 1; row <= top + kDigitHeight; ++row) fillRow(row, columns, background);
-  Console::setTextColor(standsOut ? Yellow : White);
-  if (!shift || shift->lastCalled == 0) {
+  for (int row = top - 1; row <= top + height + 1; ++row) fillRow(row, columns, background);
+  if (!scale.width) {
     Console::setTextColor(LightCyan);
-    put(3, top + 2, "Ingen er kaldt endnu", columns);
-    return;
+    put(3, top + height / 2, text.empty() ? "Ingen er kaldt endnu" : text, columns);
+    return top + height + 3;
   }
-  drawBigNumber(3, top, shift->lastCalled);
-  const int right =
-      3 + static_cast<int>(std::to_string(shift->lastCalled).size()) * (kDigitWidth + 1) + 3;
-  put(right, top + 1, "Rum " + std::to_string(r), columns);
-  put(right, top + 3, categoryWord(shift->category), columns);
+  Console::setTextColor(standsOut ? Yellow : White);
+  putBig((columns - BigText::columns(text, scale.width)) / 2 + 1, top, text, scale, columns);
+  const std::string category = categoryWord(shift->category);
+  put((columns - static_cast<int>(category.size())) / 2 + 1, top + height + 1, category, columns);
+  return top + height + 3;
 }
 
 // "Ventetid ca.: voksne 15 min, boern 10 min"; `units` false: one "min"
@@ -116,22 +118,42 @@ void drawOpen(const WaitingRoom& room, int columns, int rows) {
   const bool large = columns >= 60 && rows >= 20;
   int row = 4;
   if (large) {
-    drawNewestCall(room, 4, columns);
-    row = 4 + kDigitHeight + 2;
-    Console::setBackground(Blue);
+    // At least a third of the rows, and room below for the table.
+    const int band = std::min(rows - 10, (rows * 9 + 19) / 20);
+    row = drawNewestCall(room, 4, band, columns);
+  }
+  Console::setBackground(Blue);
+  const int last = rows - 2;  // the rows below are the problem and the counts
+  int open = 0;
+  for (const auto& shift : room.state.rooms) open += shift ? 1 : 0;
+  // The table's rows as large as fit what is left.
+  Scale rowScale;
+  if (large && open > 0) {
+    const int each = (last - row) / open - 1;
+    rowScale = fit("Rum 5 999", each, columns - 12);
+    if (rowScale.height < 2) rowScale = Scale{};  // no gain in glyphs of one half row a pixel
   }
   Console::setTextColor(LightCyan);
-  put(3, row, "Rum    Nummer   Patient", columns);
+  if (!rowScale.width) put(3, row, "Rum    Nummer   Patient", columns);
   row += 1;
-  const int last = rows - 3;  // the rows below are the problem and the counts
-  for (int r = 1; r <= DayState::kRooms && row <= last; ++r) {
+  for (int r = 1; r <= DayState::kRooms && row <= last - (rowScale.width ? 0 : 1); ++r) {
     const auto& shift = room.state.rooms[static_cast<std::size_t>(r - 1)];
     if (!shift) continue;
     const bool standsOut = room.highlightRoom == r && !large;
     Console::setBackground(standsOut ? Red : Blue);
     Console::setTextColor(standsOut ? Yellow : White);
-    char line[64];
     const std::string number = shift->lastCalled ? std::to_string(shift->lastCalled) : "-";
+    if (rowScale.width) {
+      const std::string text = "Rum " + std::to_string(r) + " " + number;
+      putBig(3, row, text, rowScale, columns);
+      const int height = BigText::rowCount(rowScale.height);
+      Console::setTextColor(LightCyan);
+      put(5 + BigText::columns("Rum 5 999", rowScale.width), row + height / 2,
+          categoryWord(shift->category), columns);
+      row += height + 1;
+      continue;
+    }
+    char line[64];
     std::snprintf(line, sizeof line, "Rum %d %9s   %-7s", r, number.c_str(),
                   categoryWord(shift->category).c_str());
     put(3, row++, line, columns);
