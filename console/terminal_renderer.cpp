@@ -64,6 +64,9 @@ void TerminalRenderer::setAttribute(Cell cell, std::string& out) {
   out += "\x1b[";
   if (fgChanges) {
     const int fg = attribute & 0x0F;
+    // The Linux console takes 90-97 as bold with the colour and keeps the
+    // bold through a later 30-37: there normal intensity is said outright.
+    if (options_.linuxCursor && (fg & 8) == 0 && (sgr_ < 0 || (sgr_ & 0x08) != 0)) out += "22;";
     appendNumber(out, ((fg & 8) ? 90 : 30) + ansiOf(fg & 7));
     if (bgChanges) out += ';';
   }

@@ -26,7 +26,8 @@ class TerminalRenderer {
     // The terminal erases in the current background colour ("bce"); else
     // every cell is painted after an erase.
     bool eraseUsesBackground = true;
-    // The Linux console sets the cursor shape with CSI ? n c, not DECSCUSR.
+    // The Linux console: it sets the cursor shape with CSI ? n c, not
+    // DECSCUSR, and needs normal intensity said after a bright colour.
     bool linuxCursor = false;
     // DECSCUSR may be sent: the terminal said which style the user has, so
     // it can be given back. Without, the cursor keeps the terminal's own

@@ -139,6 +139,25 @@ TEST(TerminalRenderer, BellIsTheOnlyControlByteSent) {
   }
 }
 
+// The Linux console keeps the bold of a bright colour (SGR 9x) through a
+// later normal one (3x): there the normal intensity is said (22) each time
+// a normal colour follows a bright one, and nowhere else.
+TEST(TerminalRenderer, NormalColoursAfterBrightOnesAreNormalOnTheLinuxConsole) {
+  for (const bool linux : {true, false}) {
+    ReplayFace face(80, 25, {.eraseUsesBackground = true, .linuxCursor = linux});
+    Console::setTextColor(White);
+    Console::moveTo(1, 1);
+    Console::print("A");
+    Console::setTextColor(LightGrey);
+    Console::print("B");
+    Console::setTextColor(Red);
+    Console::print("C");
+    EXPECT_EQ(face.sent.find("\x1b[22;37m") != std::string::npos, linux) << linux;
+    EXPECT_EQ(face.sent.find("\x1b[22;31m"), std::string::npos) << "grey to red: not bright before";
+    expectShown(face);
+  }
+}
+
 TEST(TerminalRenderer, WithoutBackgroundEraseEveryCellIsPainted) {
   ReplayFace face(80, 25, {.eraseUsesBackground = false, .linuxCursor = false});
   MainScreen screen;

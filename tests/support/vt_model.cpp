@@ -80,6 +80,8 @@ void VtModel::sgr(const std::string& params) {
     } else if (p >= 100 && p <= 107) {
       attribute_ =
           static_cast<std::uint8_t>((attribute_ & 0x0F) | (8 | consoleColorOf(p - 100)) << 4);
+    } else if (p == 22) {
+      // Normal intensity: the colour that follows says its own.
     } else if (p == 39) {
       attribute_ = static_cast<std::uint8_t>((attribute_ & 0xF0) | 0x07);
     } else if (p == 49) {
