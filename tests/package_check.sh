@@ -38,6 +38,7 @@ contents=$(dpkg-deb -c "$deb")
 for path in usr/bin/morvalis usr/bin/morvalis-display usr/bin/morvalis-rapport \
   usr/share/man/man1/morvalis.1.gz usr/share/man/man1/morvalis-display.1.gz \
   usr/share/man/man1/morvalis-rapport.1.gz usr/share/doc/morvalis/copyright \
+  usr/lib/systemd/system/morvalis-display@.service \
   usr/share/doc/morvalis/changelog.gz; do
   grep -q " \./$path\$" <<<"$contents" || fail "$path is missing from $deb"
 done
@@ -55,6 +56,17 @@ for program in morvalis morvalis-display morvalis-rapport; do
   file "$unpacked/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependencies computed"
+# The display's unit as systemd reads it, its program the unpacked one.
+if command -v systemd-analyze >/dev/null 2>&1; then
+  unit="$unpacked/unit/morvalis-display@.service"
+  mkdir -p "$unpacked/unit"
+  sed "s#/usr/bin/morvalis-display#$unpacked/usr/bin/morvalis-display#" \
+    "$unpacked/usr/lib/systemd/system/morvalis-display@.service" >"$unit"
+  problems=$(systemd-analyze verify --man=no "$unit" 2>&1) || fail "the unit: $problems"
+  [ -z "$problems" ] || fail "the unit: $problems"
+else
+  echo "skipped: systemd-analyze verify of the display's unit: no systemd-analyze here"
+fi
 if command -v groff >/dev/null 2>&1; then
   warnings=$(for page in morvalis morvalis-display morvalis-rapport; do
     zcat "$unpacked/usr/share/man/man1/$page.1.gz" | groff -ww -z -man 2>&1
