@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "console.hpp"
@@ -18,20 +19,21 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: morvalis-display [--quiet] [DIRECTORY]\n"
+    "Usage: morvalis-display [--quiet | --bip] [DIRECTORY]\n"
     "Shows the numbers the morvalis desk calls, for a screen in the waiting room.\n"
     "It follows the journal of the desk's working directory: DIRECTORY, or the\n"
     "current directory. It only reads; q or ESC end it.\n"
     "\n"
-    "  --quiet     no beep at a new call\n"
+    "  --quiet     no sound at a new call\n"
+    "  --bip       a beep at a new call, not the spoken call (\"Nummer 17, rum 3\")\n"
     "  --help      this text\n"
     "  --version   the version\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool quiet = false;
-  CommandLine line{"morvalis-display", kUsage, {{"--quiet", &quiet}}, {}};
+  bool quiet = false, beepOnly = false;
+  CommandLine line{"morvalis-display", kUsage, {{"--quiet", &quiet}, {"--bip", &beepOnly}}, {}};
   if (const auto status = line.parse(argc, argv)) return *status;
   const std::string& folder = line.folder;
   FileStamp stamp;
@@ -43,6 +45,10 @@ int main(int argc, char** argv) {
     const EntryClock clock = entryClock();
     JournalFollower follower(folder, FileSystem::real(), clock.today);
     FileWatch watch(folder);
+    // Calls are spoken on a thread of their own, made here so that it
+    // shares the terminal session's blocked signals.
+    std::unique_ptr<Announcer> announcer;
+    if (!quiet && !beepOnly) announcer = std::make_unique<Announcer>(systemSpeech());
     WaitingRoomDisplay display(follower,
                                {clock.timeOfDay,
                                 [] {
@@ -51,7 +57,7 @@ int main(int argc, char** argv) {
                                       .count();
                                 },
                                 clock.today},
-                               quiet, &watch);
+                               quiet, &watch, announcer.get());
     display.run();
   });
 }

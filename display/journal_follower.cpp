@@ -27,6 +27,7 @@ void JournalFollower::take(Desk desk, const DayState& state, const std::string& 
 }
 
 bool JournalFollower::poll() {
+  newCalls_.clear();
   const Desk deskBefore = desk_;
   const DayState stateBefore = state_;
   const std::string problemBefore = problem_;
@@ -60,6 +61,18 @@ bool JournalFollower::poll() {
       std::vector<TimedChange> changes;
       const Replay replay = replayJournal(text, &changes);
       expectedWait_ = ExpectedWait::of(changes);
+      // Every call since the last read, also several that came together;
+      // a journal begun anew (a new day) counts from its start.
+      const std::int64_t firstSeq = replay.lastSeq - static_cast<std::int64_t>(changes.size()) + 1;
+      if (replay.lastSeq < seenSeq_) seenSeq_ = 0;
+      for (std::size_t i = 0; i < changes.size(); ++i) {
+        const Change& c = changes[i].change;
+        if (polled_ && c.kind == ChangeKind::Called &&
+            firstSeq + static_cast<std::int64_t>(i) > seenSeq_) {
+          newCalls_.emplace_back(c.room, c.number);
+        }
+      }
+      seenSeq_ = replay.lastSeq;
       // A line the desk is still writing is a torn end, not damage.
       if (replay.damage == Replay::Damage::Damaged) {
         take(Desk::Unreadable, replay.state,

@@ -11,7 +11,9 @@
 // problem() and the state as far as it could be read.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <vector>
 #include <string>
 
 #include "day_state.hpp"
@@ -37,6 +39,9 @@ class JournalFollower {
   // The room of a call that the latest poll found new (0: none). The
   // first poll finds none: the calls before the display started are old.
   int newCallRoom() const { return newCallRoom_; }
+  // Every call the latest poll found new (room, number), in order: also
+  // several that came between two polls.
+  const std::vector<std::pair<int, std::int32_t>>& newCalls() const { return newCalls_; }
 
  private:
   void take(Desk desk, const DayState& state, const std::string& problem);
@@ -51,5 +56,7 @@ class JournalFollower {
   DayState state_;
   std::string problem_;
   int newCallRoom_ = 0;
+  std::vector<std::pair<int, std::int32_t>> newCalls_;
+  std::int64_t seenSeq_ = 0;  // the last line read
   ExpectedWait expectedWait_;
 };

@@ -8,14 +8,19 @@ constexpr int kEscape = 27;
 }
 
 WaitingRoomDisplay::WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
-                                       FileWatch* watch)
-    : follower_(follower), clocks_(std::move(clocks)), quiet_(quiet), watch_(watch) {}
+                                       FileWatch* watch, Announcer* announcer)
+    : follower_(follower),
+      clocks_(std::move(clocks)),
+      quiet_(quiet),
+      watch_(watch),
+      announcer_(announcer) {}
 
 void WaitingRoomDisplay::run() {
   std::pair<int, int> size{0, 0};
   int shownMinute = -1;
   int highlight = 0;
   std::int64_t highlightEnds = 0;
+  bool speechFailed = false;
   if (watch_) Console::wakeOn(watch_->handle());
   for (;;) {
     if (watch_) watch_->drain();
@@ -32,11 +37,23 @@ void WaitingRoomDisplay::run() {
       if (follower_.newCallRoom() != 0) {
         highlight = follower_.newCallRoom();
         highlightEnds = clocks_.milliseconds() + kHighlightMs;
-        if (!quiet_) Console::print("\a");
+        if (!quiet_ && announcer_ && !announcer_->failed()) {
+          // Each call spoken, also several that came together.
+          for (const auto& [r, number] : follower_.newCalls()) {
+            announcer_->announce(announcementOf(number, r));
+          }
+        } else if (!quiet_) {
+          Console::print("\a");
+        }
       }
     }
     if (highlight != 0 && clocks_.milliseconds() >= highlightEnds) {
       highlight = 0;
+      redraw = true;
+    }
+    // Speech that failed is said once it has, and from then on the beep.
+    if (announcer_ && !speechFailed && announcer_->failed()) {
+      speechFailed = true;
       redraw = true;
     }
     const TimeOfDay now = clocks_.timeOfDay();
@@ -50,6 +67,7 @@ void WaitingRoomDisplay::run() {
       room.state = follower_.state();
       room.highlightRoom = highlight;
       room.problem = follower_.problem();
+      if (room.problem.empty() && speechFailed) room.problem = announcer_->problem();
       room.now = now;
       if (clocks_.today) {
         const long long moment =

@@ -2,8 +2,9 @@
 // (laid out anew when the window changes its size), follows the desk's
 // journal as soon as `watch` says the folder changed, and every `kPollMs`
 // in any case (network shares, Windows), lets the
-// newest call stand out for kHighlightMs and beeps once for it (unless
-// quiet), keeps the time of day current, and ends on q or ESC; every other
+// newest call stand out for kHighlightMs and announces it once (unless
+// quiet): spoken by `announcer` when there is one and it can speak, else a
+// beep; a display that cannot speak says so on the problem row, keeps the time of day current, and ends on q or ESC; every other
 // key does nothing. Between those it waits for keys: no busy loop.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <functional>
 
 #include "console_types.hpp"
+#include "announcer.hpp"
 #include "file_watch.hpp"
 #include "journal_follower.hpp"
 #include "waiting_room_view.hpp"
@@ -27,7 +29,7 @@ class WaitingRoomDisplay {
   };
 
   WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
-                     FileWatch* watch = nullptr);
+                     FileWatch* watch = nullptr, Announcer* announcer = nullptr);
   void run();
 
  private:
@@ -35,4 +37,5 @@ class WaitingRoomDisplay {
   Clocks clocks_;
   bool quiet_;
   FileWatch* watch_;
+  Announcer* announcer_;
 };

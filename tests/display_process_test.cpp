@@ -9,9 +9,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <thread>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "pty_program.hpp"
 #include "work_directory.hpp"
@@ -94,6 +100,129 @@ TEST(DisplayProcess, ACallShowsWithinHalfASecondAndAnIdleDisplayRests) {
       "desk key press to display: median %.0f ms, worst %.0f ms of %d calls; %zu bytes "
       "to the display's terminal per call; idle: %.0f ms CPU in %.1f s\n",
       delays[delays.size() / 2], delays.back(), kCalls, bytes / kCalls, idleMs, idleSeconds);
+  desk.send("\x1b");
+  display.send("q");
+}
+
+// A PulseAudio server of the test's own: a null sink ("tavle") whose monitor
+// the test records, on a socket in a scratch folder.
+class ScratchPulse {
+ public:
+  explicit ScratchPulse(const std::filesystem::path& dir) : dir_(dir) {
+    std::filesystem::create_directories(dir_);
+    if (::access("/usr/bin/pulseaudio", X_OK) != 0 || ::access("/usr/bin/parec", X_OK) != 0) {
+      why_ = "no pulseaudio and parec here (Debian's pulseaudio, pulseaudio-utils)";
+      return;
+    }
+    pid_ = start({"/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                  "--use-pid-file=no", "--load=module-native-protocol-unix socket=" +
+                  (dir_ / "native").string() + " auth-anonymous=1",
+                  "--load=module-null-sink sink_name=tavle"}, dir_ / "pulse.log");
+    for (int i = 0; i < 300 && !std::filesystem::exists(dir_ / "native"); ++i) {
+      std::this_thread::sleep_for(milliseconds(10));
+    }
+    if (!std::filesystem::exists(dir_ / "native")) why_ = "pulseaudio did not start: " + WorkDirectory::read(dir_ / "pulse.log");
+  }
+  ~ScratchPulse() {
+    stop(recorder_);
+    stop(pid_);
+  }
+  const std::string& whyNot() const { return why_; }
+  std::string server() const { return "unix:" + (dir_ / "native").string(); }
+  // Records the sink, 16 kHz mono 16 bit; returns when the first bytes came.
+  void record() {
+    recorder_ = start({"/usr/bin/parec", "--server=" + server(), "-d", "tavle.monitor",
+                       "--format=s16le", "--rate=16000", "--channels=1", "--latency-msec=10"},
+                      dir_ / "sink.raw");
+    while (!std::filesystem::exists(dir_ / "sink.raw") || std::filesystem::file_size(dir_ / "sink.raw") == 0) {
+      std::this_thread::sleep_for(milliseconds(2));
+    }
+    recordingSince_ = steady_clock::now();
+  }
+  std::vector<std::int16_t> recorded() {
+    stop(recorder_);
+    const std::string bytes = WorkDirectory::read(dir_ / "sink.raw");
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+  }
+  steady_clock::time_point recordingSince() const { return recordingSince_; }
+
+ private:
+  static pid_t start(const std::vector<std::string>& argv, const std::filesystem::path& out) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(fd, 1);
+      ::dup2(fd, 2);
+      std::vector<char*> args;
+      for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+      args.push_back(nullptr);
+      ::execv(args[0], args.data());
+      ::_exit(127);
+    }
+    return pid;
+  }
+  static void stop(pid_t& pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  std::filesystem::path dir_;
+  pid_t pid_ = -1, recorder_ = -1;
+  std::string why_;
+  steady_clock::time_point recordingSince_;
+};
+
+// The seconds (from the recording's start) of the first and the last
+// sample louder than quiet, in 10 ms steps.
+std::pair<double, double> heard(const std::vector<std::int16_t>& samples) {
+  double first = -1, last = -1;
+  for (std::size_t at = 0; at + 160 <= samples.size(); at += 160) {
+    long sum = 0;
+    for (std::size_t i = at; i < at + 160; ++i) sum += std::abs(samples[i]);
+    if (sum / 160 < 200) continue;
+    if (first < 0) first = static_cast<double>(at) / 16000.0;
+    last = static_cast<double>(at + 160) / 16000.0;
+  }
+  return {first, last};
+}
+
+// The call heard in Danish through a real sound server: one call, then two
+// in quick succession, both whole one after the other (twice as long as
+// one), the first beginning soon after the key.
+TEST(DisplayProcess, CallsAreSpokenThroughARealSoundServerWholeAndInTurn) {
+  WorkDirectory dir("display-speech");
+  ScratchPulse pulse(dir.path() / "pulse");
+  if (!pulse.whyNot().empty()) GTEST_SKIP() << pulse.whyNot();
+  const std::vector<std::string> environment = {"TERM=xterm", "LANG=C.UTF-8", "LC_ALL=C.UTF-8",
+                                                "PULSE_SERVER=" + pulse.server()};
+  PtyProgram desk({MORVALIS_BINARY}, dir.path().string(), environment);
+  ASSERT_TRUE(desk.waitFor([](const VtModel& m) { return shows(m, "Ventende: 0 - 0"); }));
+  PtyProgram display({MORVALIS_DISPLAY_BINARY}, dir.path().string(), environment);
+  ASSERT_TRUE(display.waitFor([](const VtModel& m) { return shows(m, "Ingen er kaldt endnu"); }));
+  desk.send("\x1bOP1vKim\r\x1bORv\x1bORv\x1bORv");
+  ASSERT_TRUE(desk.waitFor([](const VtModel& m) { return shows(m, "Ventende: 3 - 0"); }));
+
+  const auto spoken = [&](const char* keys, int calls) {
+    pulse.record();
+    const auto pressed = steady_clock::now();
+    desk.send(keys);
+    display.waitFor([](const VtModel&) { return false; }, milliseconds(1500 + 1700 * calls));
+    const auto [first, last] = heard(pulse.recorded());
+    const double keyAt = duration<double>(pressed - pulse.recordingSince()).count();
+    return std::pair{first - keyAt, last - first};
+  };
+  const auto [oneDelay, oneLength] = spoken("\x1bOS1", 1);
+  ASSERT_GT(oneLength, 0.5) << "the call was heard";
+  const auto [twoDelay, twoLength] = spoken("\x1bOS1\x1bOS1", 2);
+  EXPECT_LT(oneDelay, 0.5);
+  EXPECT_LT(twoDelay, 0.5);
+  EXPECT_GT(twoLength, 1.8 * oneLength) << "two calls, each whole, one after the other";
+  std::printf("speech: key press to the first sound at the sink %.0f ms; one call %.2f s, two "
+              "quick calls %.2f s\n",
+              1000 * oneDelay, oneLength, twoLength);
   desk.send("\x1b");
   display.send("q");
 }

@@ -190,12 +190,18 @@ TEST_F(Following, ClosedUntilTheDeskStartsThenEveryChangeAndEachNewCallOnce) {
   EXPECT_TRUE(follower.poll());
   EXPECT_EQ(follower.newCallRoom(), 2);
   EXPECT_EQ(follower.state().rooms[1]->lastCalled, 1);
+  issue(1);
+  issue(1);
+  call(2, 1);
   call(2, 1);
   EXPECT_TRUE(follower.poll());
   EXPECT_EQ(follower.newCallRoom(), 2) << "the same room again is a new call";
+  EXPECT_EQ(follower.newCalls(), (std::vector<std::pair<int, std::int32_t>>{{2, 2}, {2, 3}}))
+      << "two calls between two reads: both, in order";
   desk.rewrite(state);  // the desk started again: the same state, rewritten
   follower.poll();
   EXPECT_EQ(follower.newCallRoom(), 0);
+  EXPECT_TRUE(follower.newCalls().empty());
   EXPECT_EQ(follower.state(), state);
   desk.closeDay();
   EXPECT_TRUE(follower.poll());

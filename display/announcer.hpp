@@ -1,0 +1,52 @@
+// Announcer: the calls spoken in the waiting room, each whole and in the
+// order they came, on a thread of its own so the display never waits for
+// speech. A call that comes while another is spoken waits its turn; none
+// is cut off.
+//
+// The speech itself is a function that speaks one text and returns when it
+// has been heard (false when it cannot speak: no sound, no voice). After
+// a failure the announcer says so through failed() and problem() and
+// speaks no more; the display then beeps, as without speech.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+// "Nummer 17, rum 3": the number as digits, which the voice reads as a
+// number ("sytten"), never digit by digit.
+std::string announcementOf(std::int32_t number, int room);
+
+class Announcer {
+ public:
+  using Speak = std::function<bool(const std::string& text, std::string& problem)>;
+
+  explicit Announcer(Speak speak);
+  ~Announcer();
+  Announcer(const Announcer&) = delete;
+  Announcer& operator=(const Announcer&) = delete;
+
+  void announce(std::string text);
+  bool failed();
+  std::string problem();
+
+ private:
+  void work();
+
+  Speak speak_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::string> queue_;
+  bool ending_ = false;
+  bool failed_ = false;
+  std::string problem_;
+  std::thread thread_;
+};
+
+// The system's own speech in Danish: espeak-ng (voice "da") through the
+// sound server on Linux, SAPI with a Danish voice on Windows.
+Announcer::Speak systemSpeech();
