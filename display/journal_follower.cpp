@@ -31,8 +31,13 @@ bool JournalFollower::poll() {
   const Desk deskBefore = desk_;
   const DayState stateBefore = state_;
   const std::string problemBefore = problem_;
+  // The stamp of the file opened for the moment, not of its name: a share's
+  // client may answer for the name from a cache for seconds.
   FileStamp now;
-  if (!files_.stamp(path_, now)) {
+  const auto file = files_.openRead(path_);
+  const bool stamped = file != FileSystem::kNoFile && files_.stampOf(file, now);
+  if (file != FileSystem::kNoFile) files_.close(file);
+  if (!stamped) {
     stamp_ = FileStamp{};
     const bool missing = files_.wasMissing();
     const std::string reason = files_.reason();

@@ -76,6 +76,11 @@ class FileSystem {
   // in the way of a writer); false when it does not exist or cannot be
   // looked at.
   virtual bool stamp(const std::string& path, FileStamp& stamp);
+  // The stamp of an open file. Asked of a file opened a moment before, it
+  // is fresh also on a network share whose client caches what stat()
+  // answers (sshfs for 20 s, NFS and SMB for seconds): the open goes to
+  // the server.
+  virtual bool stampOf(Handle file, FileStamp& stamp);
 
   // Why the latest failed call of this thread failed, in words.
   virtual std::string reason() const;

@@ -85,7 +85,7 @@ TEST(DisplayProcess, ACallShowsWithinHalfASecondAndAnIdleDisplayRests) {
   // At rest it looks at the journal's stamp (the stat calls traced) and
   // does not switch the terminal's modes (tcsetattr is the TCSETS ioctl).
   const std::string trace = (dir.path() / ".." / "display-idle.strace").string();
-  std::system(("timeout -s INT 1.5 strace -qq -e trace=ioctl,%stat,%lstat,%fstat -o " + trace + " -p " +
+  std::system(("timeout -s INT 1.5 strace -qq -e trace=ioctl,openat,%stat,%lstat,%fstat -o " + trace + " -p " +
                std::to_string(display.pid()) + " 2>/dev/null")
                   .c_str());
   const std::string calls = WorkDirectory::read(trace);
@@ -225,6 +225,107 @@ TEST(DisplayProcess, CallsAreSpokenThroughARealSoundServerWholeAndInTurn) {
               1000 * oneDelay, oneLength, twoLength);
   desk.send("\x1b");
   display.send("q");
+}
+
+// The desk's folder shared over sshfs on loopback (an sshd of the test's
+// own on 127.0.0.1), with sshfs's default options (attributes cached for
+// 20 s) and with the README's: the display on the share shows each call
+// within a second.
+class LoopbackShare {
+ public:
+  LoopbackShare(const std::filesystem::path& dir, const std::filesystem::path& shared) : dir_(dir) {
+    if (geteuid() != 0) {
+      why_ = "needs root for sshd and a FUSE mount";
+      return;
+    }
+    if (::access("/usr/sbin/sshd", X_OK) != 0 || ::access("/usr/bin/sshfs", X_OK) != 0 ||
+        ::access("/dev/fuse", R_OK) != 0) {
+      why_ = "no sshd, sshfs or /dev/fuse here (Debian's openssh-server, sshfs)";
+      return;
+    }
+    std::filesystem::create_directories(dir_ / "mnt");
+    std::filesystem::create_directories("/run/sshd");
+    const std::string d = dir_.string();
+    port_ = std::to_string(20000 + getpid() % 20000);
+    std::system(("ssh-keygen -q -t ed25519 -N '' -f " + d + "/host && ssh-keygen -q -t ed25519 -N '' -f " + d + "/client").c_str());
+    WorkDirectory::write(dir_ / "sshd_config",
+                         "Port " + port_ + "\nListenAddress 127.0.0.1\nHostKey " + d + "/host\n"
+                         "AuthorizedKeysFile " + d + "/client.pub\nPidFile " + d + "/sshd.pid\n"
+                         "PermitRootLogin prohibit-password\nPasswordAuthentication no\n"
+                         "StrictModes no\nUsePAM no\nSubsystem sftp internal-sftp\n");
+    if (std::system(("/usr/sbin/sshd -f " + d + "/sshd_config -E " + d + "/sshd.log").c_str()) != 0) {
+      why_ = "sshd did not start: " + WorkDirectory::read(dir_ / "sshd.log");
+      return;
+    }
+    shared_ = shared.string();
+  }
+  ~LoopbackShare() {
+    unmount();
+    if (std::filesystem::exists(dir_ / "sshd.pid")) {
+      ::kill(std::stoi(WorkDirectory::read(dir_ / "sshd.pid")), SIGTERM);
+    }
+  }
+  const std::string& whyNot() const { return why_; }
+  // Mounts the shared folder with `options` (may be empty); its path, or "".
+  std::string mount(const std::string& options) {
+    unmount();
+    const std::string d = dir_.string();
+    const std::string command = "sshfs -p " + port_ + " -o IdentityFile=" + d +
+                                "/client -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null " +
+                                options + " root@127.0.0.1:" + shared_ + " " + d + "/mnt 2>&1";
+    mounted_ = std::system(command.c_str()) == 0;
+    return mounted_ ? d + "/mnt" : "";
+  }
+
+ private:
+  void unmount() {
+    if (mounted_) std::system(("fusermount -u " + (dir_ / "mnt").string() + " 2>/dev/null || umount " + (dir_ / "mnt").string()).c_str());
+    mounted_ = false;
+  }
+  std::filesystem::path dir_;
+  std::string port_, shared_, why_;
+  bool mounted_ = false;
+};
+
+TEST(DisplayProcess, OverAShareACallShowsWithinASecond) {
+  WorkDirectory dir("display-share");
+  std::filesystem::create_directories(dir.path() / "desk");
+  LoopbackShare share(dir.path() / "share", dir.path() / "desk");
+  if (!share.whyNot().empty()) GTEST_SKIP() << share.whyNot();
+  const std::vector<std::string> environment = {"TERM=xterm", "LANG=C.UTF-8", "LC_ALL=C.UTF-8"};
+  PtyProgram desk({MORVALIS_BINARY}, (dir.path() / "desk").string(), environment);
+  ASSERT_TRUE(desk.waitFor([](const VtModel& m) { return shows(m, "Ventende: 0 - 0"); }));
+  desk.send("\x1bOP1vKim\r");
+  std::string figures;
+  int call = 0;
+  for (const char* options : {"", "-o dir_cache=no"}) {
+    const std::string mounted = share.mount(options);
+    ASSERT_FALSE(mounted.empty()) << options;
+    PtyProgram display({MORVALIS_DISPLAY_BINARY, "--quiet", mounted}, dir.path().string(), environment);
+    ASSERT_TRUE(display.waitFor([](const VtModel& m) { return shows(m, "Kaldte numre"); }));
+    std::vector<double> delays;
+    for (int i = 0; i < 5; ++i) {
+      desk.send("\x1bORv");
+      display.waitFor([](const VtModel&) { return false; }, milliseconds(300));
+      char row[64];
+      std::snprintf(row, sizeof row, "Rum 1 %9d   voksen", ++call);
+      const auto sent = steady_clock::now();
+      desk.send("\x1bOS1");
+      ASSERT_TRUE(display.waitFor([&](const VtModel& m) { return shows(m, row); }, seconds(30)))
+          << options << " call " << call;
+      delays.push_back(duration<double, std::milli>(steady_clock::now() - sent).count());
+    }
+    std::sort(delays.begin(), delays.end());
+    EXPECT_LT(delays[2], 1000.0) << options;
+    EXPECT_LT(delays.back(), 2000.0) << options << ": the first after the mount may be slower";
+    char line[160];
+    std::snprintf(line, sizeof line, "%s: median %.0f ms, worst %.0f ms; ",
+                  *options ? options : "sshfs defaults", delays[2], delays.back());
+    figures += line;
+    display.send("q");
+  }
+  std::printf("a call over sshfs on loopback: %s\n", figures.c_str());
+  desk.send("\x1b");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // closed desk, a new call).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -88,11 +89,20 @@ TEST(WaitingRoomView, PicturesAtEverySize) {
     EXPECT_EQ(shown.find("Name"), std::string::npos) << "no technician's name, ever";
     if (columns < 80) continue;
     // The rows the newest call's glyphs take, and its band stands out.
+    // The rows the newest call's glyphs take: from the first row with a
+    // block to the next row without one.
+    const auto hasBlocks = [&](int y) {
+      const std::string text = con.grid().rowText(y);
+      return text.find("\u2588") != std::string::npos || text.find("\u2580") != std::string::npos ||
+             text.find("\u2584") != std::string::npos;
+    };
+    int first = 0;
+    while (first < rows && !hasBlocks(first)) ++first;
     int glyphRows = 0;
-    for (int y = 0; y < rows / 2; ++y) {
-      glyphRows += con.grid().rowText(y).find("\u2588") != std::string::npos ? 1 : 0;
-    }
+    while (first + glyphRows < rows && hasBlocks(first + glyphRows)) ++glyphRows;
     EXPECT_GE(glyphRows * 3, rows) << columns << " x " << rows;
+    std::printf("%d x %d: the newest call's number and room take %d of %d rows (%.0f %%)\n",
+                columns, rows, glyphRows, rows, 100.0 * glyphRows / rows);
     EXPECT_EQ(background(con, columns / 2, 5), Red);
     EXPECT_EQ(color(con, 2, rows), LightMagenta) << "the counts keep their place";
   }

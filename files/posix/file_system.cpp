@@ -184,6 +184,16 @@ bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
   return true;
 }
 
+bool FileSystem::stampOf(Handle file, FileStamp& stamp) {
+  struct stat info {};
+  if (::fstat(toFd(file), &info) != 0) return false;
+  stamp = FileStamp{
+      static_cast<long long>(info.st_size),
+      static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec,
+      static_cast<long long>(info.st_ino), S_ISDIR(info.st_mode)};
+  return true;
+}
+
 bool FileSystem::makeFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) == 0) return true;
   struct stat info {};

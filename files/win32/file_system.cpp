@@ -195,6 +195,19 @@ bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
   return true;
 }
 
+bool FileSystem::stampOf(Handle file, FileStamp& stamp) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(toHandle(file), &info)) return false;
+  const auto wide = [](DWORD high, DWORD low) {
+    return static_cast<long long>((static_cast<unsigned long long>(high) << 32) | low);
+  };
+  stamp = FileStamp{wide(info.nFileSizeHigh, info.nFileSizeLow),
+                    wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime),
+                    wide(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime),
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+  return true;
+}
+
 bool FileSystem::makeFolder(const std::string& path) {
   if (CreateDirectoryW(longPath(path).c_str(), nullptr)) return true;
   if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
