@@ -55,6 +55,7 @@ void WaitingRoomDisplay::run() {
     if (announcer_ && !speechFailed && announcer_->failed()) {
       speechFailed = true;
       redraw = true;
+      if (!quiet_) Console::print("\a");  // for the call it could not speak
     }
     const TimeOfDay now = clocks_.timeOfDay();
     if (now.minute != shownMinute) {
