@@ -174,23 +174,28 @@ FileSystem::Handle FileSystem::tryLock(const std::string& path) {
   return fd;
 }
 
-bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return false;
-  stamp = FileStamp{
+namespace {
+
+FileStamp stampFrom(const struct stat& info) {
+  return FileStamp{
       static_cast<long long>(info.st_size),
       static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec,
       static_cast<long long>(info.st_ino), S_ISDIR(info.st_mode)};
+}
+
+}  // namespace
+
+bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  stamp = stampFrom(info);
   return true;
 }
 
 bool FileSystem::stampOf(Handle file, FileStamp& stamp) {
   struct stat info {};
   if (::fstat(toFd(file), &info) != 0) return false;
-  stamp = FileStamp{
-      static_cast<long long>(info.st_size),
-      static_cast<long long>(info.st_mtim.tv_sec) * 1'000'000'000LL + info.st_mtim.tv_nsec,
-      static_cast<long long>(info.st_ino), S_ISDIR(info.st_mode)};
+  stamp = stampFrom(info);
   return true;
 }
 

@@ -180,31 +180,35 @@ FileSystem::Handle FileSystem::tryLock(const std::string& path) {
   return lockByte(openLockFile(path), 0, LOCKFILE_FAIL_IMMEDIATELY);
 }
 
-bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
-  WIN32_FILE_ATTRIBUTE_DATA info{};
-  if (!GetFileAttributesExW(longPath(path).c_str(), GetFileExInfoStandard, &info)) return false;
-  // No file index without opening the file; the creation time stands in
-  // for it, since a replacement is a file made anew.
+namespace {
+
+// Both kinds of the system's file information have these fields alike.
+template <typename Info>
+FileStamp stampFrom(const Info& info) {
   const auto wide = [](DWORD high, DWORD low) {
     return static_cast<long long>((static_cast<unsigned long long>(high) << 32) | low);
   };
-  stamp = FileStamp{wide(info.nFileSizeHigh, info.nFileSizeLow),
-                    wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime),
-                    wide(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime),
-                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+  // The creation time stands in for the file itself, since a replacement
+  // is a file made anew (the file index needs a handle).
+  return FileStamp{wide(info.nFileSizeHigh, info.nFileSizeLow),
+                   wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime),
+                   wide(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime),
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+}
+
+}  // namespace
+
+bool FileSystem::stamp(const std::string& path, FileStamp& stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA info{};
+  if (!GetFileAttributesExW(longPath(path).c_str(), GetFileExInfoStandard, &info)) return false;
+  stamp = stampFrom(info);
   return true;
 }
 
 bool FileSystem::stampOf(Handle file, FileStamp& stamp) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(toHandle(file), &info)) return false;
-  const auto wide = [](DWORD high, DWORD low) {
-    return static_cast<long long>((static_cast<unsigned long long>(high) << 32) | low);
-  };
-  stamp = FileStamp{wide(info.nFileSizeHigh, info.nFileSizeLow),
-                    wide(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime),
-                    wide(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime),
-                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+  stamp = stampFrom(info);
   return true;
 }
 
