@@ -30,7 +30,8 @@ ExpectedWait ExpectedWait::of(const std::vector<TimedChange>& changes) {
 
 std::optional<int> ExpectedWait::minutes(int category, int waiting, long long now) const {
   const Calls& c = calls_[static_cast<std::size_t>(category - 1)];
-  if (c.moments.size() < kFewestCalls || now - c.moments.front() > kWindowSeconds) {
+  if (c.moments.size() < kFewestCalls || now - c.moments.front() > kWindowSeconds ||
+      c.moments.back() > now) {
     return std::nullopt;
   }
   long long total = 0;
@@ -43,7 +44,9 @@ std::optional<int> ExpectedWait::minutes(int category, int waiting, long long no
   double seconds = 0.0;
   if (count > 0) {
     const double between = static_cast<double>(total) / count;
-    seconds = std::max(0.0, (waiting + 1) * between - static_cast<double>(now - c.moments.back()));
+    // A clock set back makes no call lie in the future.
+    const double since = static_cast<double>(std::max(0LL, now - c.moments.back()));
+    seconds = std::max(0.0, (waiting + 1) * between - since);
   }
   const int rounded = static_cast<int>(std::lround(seconds / 60.0 / 5.0)) * 5;
   return std::max(rounded, 5);

@@ -136,6 +136,7 @@ TEST(ExpectedWait, FromThePaceOfCallsWhileOthersWaited) {
   EXPECT_EQ(wait.minutes(1, 2, t), 10) << "3 turns of 4 minutes: 12, about 10";
   EXPECT_EQ(wait.minutes(1, 0, t + 60), 5) << "at least 5";
   EXPECT_FALSE(wait.minutes(2, 0, t)) << "the children's calls are their own";
+  EXPECT_FALSE(wait.minutes(1, 2, t - 3600)) << "a clock set back: no call lies ahead";
   ExpectedWait idle;  // nobody waited between the calls: the rooms keep up
   for (int i = 0; i < 3; ++i) idle.called(1, t + i * 900, 0);
   EXPECT_EQ(idle.minutes(1, 0, t + 1800), 5);
