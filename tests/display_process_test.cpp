@@ -262,7 +262,12 @@ class LoopbackShare {
   ~LoopbackShare() {
     unmount();
     if (std::filesystem::exists(dir_ / "sshd.pid")) {
-      ::kill(std::stoi(WorkDirectory::read(dir_ / "sshd.pid")), SIGTERM);
+      // Gone before its folder is removed (it removes its pid file itself).
+      const pid_t sshd = std::stoi(WorkDirectory::read(dir_ / "sshd.pid"));
+      ::kill(sshd, SIGTERM);
+      for (int i = 0; i < 200 && ::kill(sshd, 0) == 0; ++i) {
+        std::this_thread::sleep_for(milliseconds(10));
+      }
     }
   }
   const std::string& whyNot() const { return why_; }

@@ -20,8 +20,9 @@ class WorkDirectory {
     std::filesystem::current_path(path_);
   }
   ~WorkDirectory() {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(path_);
+    std::error_code ignored;  // never a throw from here: a file a server removes meanwhile
+    std::filesystem::current_path(previous_, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
   const std::filesystem::path& path() const { return path_; }
 
