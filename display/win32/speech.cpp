@@ -1,5 +1,7 @@
 // Speech on Windows: SAPI with a Danish voice (language 406) where one is
-// installed; without one, nothing is spoken and the display beeps.
+// installed; without one, nothing is spoken and the display beeps. The
+// voices are looked for before the speech engine is made, so a system
+// without a Danish voice says so at once.
 #include <windows.h>
 #include <initguid.h>
 #include <sapi.h>
@@ -16,43 +18,46 @@ std::wstring wide(const std::string& text) {
   return out;
 }
 
+// The first Danish voice, or nullptr.
+ISpObjectToken* danishVoice() {
+  ISpObjectTokenCategory* category = nullptr;
+  IEnumSpObjectTokens* tokens = nullptr;
+  ISpObjectToken* voice = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL,
+                                 IID_ISpObjectTokenCategory, reinterpret_cast<void**>(&category))) &&
+      SUCCEEDED(category->SetId(SPCAT_VOICES, FALSE)) &&
+      SUCCEEDED(category->EnumTokens(L"Language=406", nullptr, &tokens)) &&
+      tokens->Next(1, &voice, nullptr) != S_OK) {
+    voice = nullptr;
+  }
+  if (tokens) tokens->Release();
+  if (category) category->Release();
+  return voice;
+}
+
 }  // namespace
 
 Announcer::Speak systemSpeech() {
-  return [voice = static_cast<ISpVoice*>(nullptr)](const std::string& text,
-                                                   std::string& problem) mutable {
-    if (!voice) {
+  return [engine = static_cast<ISpVoice*>(nullptr)](const std::string& text,
+                                                    std::string& problem) mutable {
+    if (!engine) {
       CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-      if (FAILED(CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL, IID_ISpVoice,
-                                  reinterpret_cast<void**>(&voice)))) {
-        voice = nullptr;
+      ISpObjectToken* danish = danishVoice();
+      if (!danish) {
+        problem = "Kan ikke tale: ingen dansk stemme";
+        return false;
+      }
+      const bool made = SUCCEEDED(CoCreateInstance(CLSID_SpVoice, nullptr, CLSCTX_ALL,
+                                                   IID_ISpVoice, reinterpret_cast<void**>(&engine)));
+      if (made) engine->SetVoice(danish);
+      danish->Release();
+      if (!made) {
+        engine = nullptr;
         problem = "Kan ikke tale: ingen talesyntese (SAPI)";
         return false;
       }
-      // A Danish voice, if the system has one.
-      ISpObjectTokenCategory* category = nullptr;
-      IEnumSpObjectTokens* tokens = nullptr;
-      ISpObjectToken* danish = nullptr;
-      if (SUCCEEDED(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL,
-                                     IID_ISpObjectTokenCategory,
-                                     reinterpret_cast<void**>(&category))) &&
-          SUCCEEDED(category->SetId(SPCAT_VOICES, FALSE)) &&
-          SUCCEEDED(category->EnumTokens(L"Language=406", nullptr, &tokens)) &&
-          tokens->Next(1, &danish, nullptr) == S_OK) {
-        voice->SetVoice(danish);
-        danish->Release();
-      } else {
-        problem = "Kan ikke tale: ingen dansk stemme";
-        voice->Release();
-        voice = nullptr;
-        if (tokens) tokens->Release();
-        if (category) category->Release();
-        return false;
-      }
-      tokens->Release();
-      category->Release();
     }
-    if (FAILED(voice->Speak(wide(text).c_str(), SPF_DEFAULT, nullptr))) {
+    if (FAILED(engine->Speak(wide(text).c_str(), SPF_DEFAULT, nullptr))) {
       problem = "Kan ikke tale: lyden svigtede";
       return false;
     }
