@@ -152,6 +152,10 @@ class ScratchPulse {
   static pid_t start(const std::vector<std::string>& argv, const std::filesystem::path& out) {
     const pid_t pid = ::fork();
     if (pid == 0) {
+      // Its runtime files and cookie in the scratch folder, not in /tmp or
+      // the user's home.
+      ::setenv("HOME", out.parent_path().c_str(), 1);
+      ::setenv("XDG_RUNTIME_DIR", out.parent_path().c_str(), 1);
       const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(fd, 1);
       ::dup2(fd, 2);
@@ -196,8 +200,10 @@ TEST(DisplayProcess, CallsAreSpokenThroughARealSoundServerWholeAndInTurn) {
   WorkDirectory dir("display-speech");
   ScratchPulse pulse(dir.path() / "pulse");
   if (!pulse.whyNot().empty()) GTEST_SKIP() << pulse.whyNot();
-  const std::vector<std::string> environment = {"TERM=xterm", "LANG=C.UTF-8", "LC_ALL=C.UTF-8",
-                                                "PULSE_SERVER=" + pulse.server()};
+  const std::vector<std::string> environment = {
+      "TERM=xterm", "LANG=C.UTF-8", "LC_ALL=C.UTF-8", "PULSE_SERVER=" + pulse.server(),
+      "HOME=" + (dir.path() / "pulse").string(),
+      "XDG_RUNTIME_DIR=" + (dir.path() / "pulse").string()};
   PtyProgram desk({MORVALIS_BINARY}, dir.path().string(), environment);
   ASSERT_TRUE(desk.waitFor([](const VtModel& m) { return shows(m, "Ventende: 0 - 0"); }));
   PtyProgram display({MORVALIS_DISPLAY_BINARY}, dir.path().string(), environment);
