@@ -7,13 +7,21 @@ std::string announcementOf(std::int32_t number, int room) {
 Announcer::Announcer(Speak speak) : speak_(std::move(speak)), thread_([this] { work(); }) {}
 
 Announcer::~Announcer() {
+  bool hung = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ending_ = true;
     queue_.clear();
+    hung = speaking_ && std::chrono::steady_clock::now() - speakingSince_ >
+                            std::chrono::milliseconds(kLongestCallMs);
   }
   wake_.notify_all();
-  thread_.join();
+  // A call being spoken ends first; a voice that hangs is not waited for.
+  if (hung) {
+    thread_.detach();
+  } else {
+    thread_.join();
+  }
 }
 
 void Announcer::announce(std::string text) {
@@ -27,6 +35,12 @@ void Announcer::announce(std::string text) {
 
 bool Announcer::failed() {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (!failed_ && speaking_ &&
+      std::chrono::steady_clock::now() - speakingSince_ > std::chrono::milliseconds(kLongestCallMs)) {
+    failed_ = true;
+    problem_ = "Kan ikke tale: talesyntesen svarer ikke";
+    queue_.clear();
+  }
   return failed_;
 }
 
@@ -42,10 +56,14 @@ void Announcer::work() {
     if (ending_) return;
     const std::string text = std::move(queue_.front());
     queue_.pop_front();
+    speaking_ = true;
+    speakingSince_ = std::chrono::steady_clock::now();
     lock.unlock();
     std::string problem;
     const bool spoken = speak_(text, problem);
     lock.lock();
+    speaking_ = false;
+    if (failed_) return;  // given up on meanwhile
     if (!spoken) {
       failed_ = true;
       problem_ = problem;

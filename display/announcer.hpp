@@ -6,9 +6,12 @@
 // The speech itself is a function that speaks one text and returns when it
 // has been heard (false when it cannot speak: no sound, no voice). After
 // a failure the announcer says so through failed() and problem() and
-// speaks no more; the display then beeps, as without speech.
+// speaks no more; the display then beeps, as without speech. A voice that
+// has not finished one call after kLongestCallMs is taken as failed too
+// (a speech system that hangs); its thread is then left to itself.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -23,6 +26,8 @@ std::string announcementOf(std::int32_t number, int room);
 
 class Announcer {
  public:
+  static constexpr int kLongestCallMs = 10'000;
+
   using Speak = std::function<bool(const std::string& text, std::string& problem)>;
 
   explicit Announcer(Speak speak);
@@ -43,6 +48,8 @@ class Announcer {
   std::deque<std::string> queue_;
   bool ending_ = false;
   bool failed_ = false;
+  bool speaking_ = false;
+  std::chrono::steady_clock::time_point speakingSince_;
   std::string problem_;
   std::thread thread_;
 };

@@ -37,12 +37,15 @@ void WaitingRoomDisplay::run() {
       if (follower_.newCallRoom() != 0) {
         highlight = follower_.newCallRoom();
         highlightEnds = clocks_.milliseconds() + kHighlightMs;
-        if (!quiet_ && announcer_ && !announcer_->failed()) {
-          // Each call spoken, also several that came together.
+      }
+      // Each call heard, also several that came together, and one that
+      // came with the desk's first lines.
+      if (!quiet_ && !follower_.newCalls().empty()) {
+        if (announcer_ && !announcer_->failed()) {
           for (const auto& [r, number] : follower_.newCalls()) {
             announcer_->announce(announcementOf(number, r));
           }
-        } else if (!quiet_) {
+        } else {
           Console::print("\a");
         }
       }

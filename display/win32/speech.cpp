@@ -18,21 +18,46 @@ std::wstring wide(const std::string& text) {
   return out;
 }
 
+// Whether a voice's Attributes say Danish (language 406; a list such as
+// "406;409" counts). Asked of the voice itself: not every SAPI honours the
+// filter of EnumTokens (Wine gives its one voice for any language).
+bool speaksDanish(ISpObjectToken* voice) {
+  ISpDataKey* attributes = nullptr;
+  if (FAILED(voice->OpenKey(L"Attributes", &attributes))) return false;
+  WCHAR* language = nullptr;
+  bool danish = false;
+  if (SUCCEEDED(attributes->GetStringValue(L"Language", &language)) && language) {
+    const std::wstring languages = std::wstring(L";") + language + L";";
+    danish = languages.find(L";406;") != std::wstring::npos;
+    CoTaskMemFree(language);
+  }
+  attributes->Release();
+  return danish;
+}
+
 // The first Danish voice, or nullptr.
 ISpObjectToken* danishVoice() {
   ISpObjectTokenCategory* category = nullptr;
   IEnumSpObjectTokens* tokens = nullptr;
-  ISpObjectToken* voice = nullptr;
+  ISpObjectToken* found = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL,
                                  IID_ISpObjectTokenCategory, reinterpret_cast<void**>(&category))) &&
       SUCCEEDED(category->SetId(SPCAT_VOICES, FALSE)) &&
-      SUCCEEDED(category->EnumTokens(L"Language=406", nullptr, &tokens)) &&
-      tokens->Next(1, &voice, nullptr) != S_OK) {
-    voice = nullptr;
+      SUCCEEDED(category->EnumTokens(L"Language=406", nullptr, &tokens))) {
+    ISpObjectToken* voice = nullptr;
+    ULONG count = 0;
+    tokens->GetCount(&count);
+    for (ULONG i = 0; i < count && i < 64 && !found && tokens->Next(1, &voice, nullptr) == S_OK; ++i) {
+      if (speaksDanish(voice)) {
+        found = voice;
+      } else {
+        voice->Release();
+      }
+    }
   }
   if (tokens) tokens->Release();
   if (category) category->Release();
-  return voice;
+  return found;
 }
 
 }  // namespace
