@@ -3,9 +3,7 @@
 // own, a shell script) writes the job into a file. F3 puts the ticket's
 // bytes there.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +12,7 @@
 #include <thread>
 
 #include "desk_driver.hpp"
+#include "test_server.hpp"
 #include "escpos_reader.hpp"
 #include "ticket_printer.hpp"
 #include "work_directory.hpp"
@@ -49,28 +48,14 @@ class ScratchCups {
       why_ = "no cupsd here (Debian's cups-daemon)";
       return;
     }
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::execl("/usr/sbin/cupsd", "cupsd", "-f", "-c", (r + "/cupsd.conf").c_str(), "-s",
-              (r + "/cups-files.conf").c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
+    cupsd_ = TestServer({"/usr/sbin/cupsd", "-f", "-c", r + "/cupsd.conf", "-s", r + "/cups-files.conf"},
+                        root_ / "cupsd.out");
+    if (!cupsd_.waitFor(root_ / "cups.sock", 3000)) {
+      why_ = "cupsd did not start: " + WorkDirectory::read(root_ / "error_log");
     }
-    for (int i = 0; i < 300 && !fs::exists(root_ / "cups.sock"); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        why_ = "cupsd did not start: " + WorkDirectory::read(root_ / "error_log");
-        return;
-      }
-    }
-    if (!fs::exists(root_ / "cups.sock")) why_ = "cupsd made no socket in 3 s";
   }
   ~ScratchCups() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    cupsd_.stop();
     fs::remove_all(root_);
   }
   const std::string& whyNot() const { return why_; }
@@ -79,7 +64,7 @@ class ScratchCups {
 
  private:
   fs::path root_;
-  pid_t pid_ = -1;
+  TestServer cupsd_;
   std::string why_;
 };
 

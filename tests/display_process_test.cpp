@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "pty_program.hpp"
+#include "test_server.hpp"
 #include "work_directory.hpp"
 
 namespace {
@@ -114,33 +115,28 @@ class ScratchPulse {
       why_ = "no pulseaudio and parec here (Debian's pulseaudio, pulseaudio-utils)";
       return;
     }
-    pid_ = start({"/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                  "--use-pid-file=no", "--load=module-native-protocol-unix socket=" +
-                  (dir_ / "native").string() + " auth-anonymous=1",
-                  "--load=module-null-sink sink_name=tavle"}, dir_ / "pulse.log");
-    for (int i = 0; i < 300 && !std::filesystem::exists(dir_ / "native"); ++i) {
-      std::this_thread::sleep_for(milliseconds(10));
+    server_ = TestServer({"/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                          "--use-pid-file=no",
+                          "--load=module-native-protocol-unix socket=" + (dir_ / "native").string() +
+                              " auth-anonymous=1",
+                          "--load=module-null-sink sink_name=tavle"},
+                         dir_ / "pulse.log");
+    if (!server_.waitFor(dir_ / "native", 3000)) {
+      why_ = "pulseaudio did not start: " + WorkDirectory::read(dir_ / "pulse.log");
     }
-    if (!std::filesystem::exists(dir_ / "native")) why_ = "pulseaudio did not start: " + WorkDirectory::read(dir_ / "pulse.log");
-  }
-  ~ScratchPulse() {
-    stop(recorder_);
-    stop(pid_);
   }
   const std::string& whyNot() const { return why_; }
   std::string server() const { return "unix:" + (dir_ / "native").string(); }
   // Records the sink, 16 kHz mono 16 bit; returns when the first bytes came.
   void record() {
-    recorder_ = start({"/usr/bin/parec", "--server=" + server(), "-d", "tavle.monitor",
-                       "--format=s16le", "--rate=16000", "--channels=1", "--latency-msec=10"},
-                      dir_ / "sink.raw");
-    while (!std::filesystem::exists(dir_ / "sink.raw") || std::filesystem::file_size(dir_ / "sink.raw") == 0) {
-      std::this_thread::sleep_for(milliseconds(2));
-    }
+    recorder_ = TestServer({"/usr/bin/parec", "--server=" + server(), "-d", "tavle.monitor",
+                            "--format=s16le", "--rate=16000", "--channels=1", "--latency-msec=10"},
+                           dir_ / "sink.raw");
+    recorder_.waitFor(dir_ / "sink.raw", 3000);
     recordingSince_ = steady_clock::now();
   }
   std::vector<std::int16_t> recorded() {
-    stop(recorder_);
+    recorder_.stop();
     const std::string bytes = WorkDirectory::read(dir_ / "sink.raw");
     std::vector<std::int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
@@ -149,32 +145,8 @@ class ScratchPulse {
   steady_clock::time_point recordingSince() const { return recordingSince_; }
 
  private:
-  static pid_t start(const std::vector<std::string>& argv, const std::filesystem::path& out) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      // Its runtime files and cookie in the scratch folder, not in /tmp or
-      // the user's home.
-      ::setenv("HOME", out.parent_path().c_str(), 1);
-      ::setenv("XDG_RUNTIME_DIR", out.parent_path().c_str(), 1);
-      const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(fd, 1);
-      ::dup2(fd, 2);
-      std::vector<char*> args;
-      for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      ::execv(args[0], args.data());
-      ::_exit(127);
-    }
-    return pid;
-  }
-  static void stop(pid_t& pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
-    pid = -1;
-  }
   std::filesystem::path dir_;
-  pid_t pid_ = -1, recorder_ = -1;
+  TestServer server_, recorder_;  // the recorder stops first
   std::string why_;
   steady_clock::time_point recordingSince_;
 };
