@@ -15,6 +15,11 @@
 
 enum class PrintOutcome { Printed, NoAnswer, NoPaper, Failed };
 
+// The longest waits of a link, in milliseconds.
+inline constexpr int kConnectMs = 2000;
+inline constexpr int kSendMs = 2000;
+inline constexpr int kStatusMs = 300;
+
 struct PrintResult {
   PrintOutcome outcome = PrintOutcome::Failed;
   std::string reason;  // empty when printed: "printeren svarer ikke", "intet papir", ...

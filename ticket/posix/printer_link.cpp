@@ -16,14 +16,6 @@
 
 namespace {
 
-constexpr int kConnectMs = 2000;
-constexpr int kSendMs = 2000;
-constexpr int kStatusMs = 300;
-
-PrintResult fail(PrintOutcome outcome, const std::string& reason) {
-  return PrintResult{outcome, reason};
-}
-
 struct Descriptor {
   int fd = -1;
   ~Descriptor() {
@@ -62,33 +54,35 @@ PrintResult network(const std::string& host, const std::string& port, const std:
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
-    return fail(PrintOutcome::Failed, "printeren findes ikke");
+    return PrintResult{PrintOutcome::Failed, "printeren findes ikke"};
   }
   Descriptor s;
   s.fd = ::socket(found->ai_family, found->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                   found->ai_protocol);
   const int connected = s.fd < 0 ? -1 : ::connect(s.fd, found->ai_addr, found->ai_addrlen);
   ::freeaddrinfo(found);
-  if (s.fd < 0) return fail(PrintOutcome::Failed, "fejl ved udskrift");
+  if (s.fd < 0) return PrintResult{PrintOutcome::Failed, "fejl ved udskrift"};
   if (connected != 0) {
-    if (errno != EINPROGRESS) return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
-    if (!ready(s.fd, POLLOUT, kConnectMs)) return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+    if (errno != EINPROGRESS) return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
+    if (!ready(s.fd, POLLOUT, kConnectMs))
+      return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
     int error = 0;
     socklen_t size = sizeof error;
     ::getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &error, &size);
-    if (error != 0) return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+    if (error != 0) return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
   }
   // The paper first: a patient should not wait at an empty printer.
   if (!sendAll(s.fd, std::string(kPaperStatusRequest, 3), true)) {
-    return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+    return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
   }
   if (ready(s.fd, POLLIN, kStatusMs)) {
     unsigned char answer = 0;
     const ssize_t n = ::recv(s.fd, &answer, 1, 0);
-    if (n <= 0) return fail(PrintOutcome::NoAnswer, "printeren lukkede forbindelsen");
-    if (n == 1 && paperIsOut(answer)) return fail(PrintOutcome::NoPaper, "intet papir");
+    if (n <= 0) return PrintResult{PrintOutcome::NoAnswer, "printeren lukkede forbindelsen"};
+    if (n == 1 && paperIsOut(answer)) return PrintResult{PrintOutcome::NoPaper, "intet papir"};
   }
-  if (!sendAll(s.fd, bytes, true)) return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+  if (!sendAll(s.fd, bytes, true))
+    return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
   ::shutdown(s.fd, SHUT_WR);
   return PrintResult{PrintOutcome::Printed, ""};
 }
@@ -97,20 +91,23 @@ PrintResult device(const std::string& path, const std::string& bytes) {
   Descriptor d;
   d.fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (d.fd < 0) {
-    return fail(PrintOutcome::Failed, errno == ENOENT ? "printeren findes ikke" : "fejl ved udskrift");
+    return PrintResult{PrintOutcome::Failed,
+                       errno == ENOENT ? "printeren findes ikke" : "fejl ved udskrift"};
   }
-  if (!sendAll(d.fd, bytes, false)) return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+  if (!sendAll(d.fd, bytes, false))
+    return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
   return PrintResult{PrintOutcome::Printed, ""};
 }
 
 PrintResult cups(const std::string& queue, const std::string& bytes) {
   const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.c_str(), "morvalis billet", 0, nullptr);
-  if (job == 0) return fail(PrintOutcome::Failed, "CUPS: " + std::string(cupsLastErrorString()));
+  if (job == 0)
+    return PrintResult{PrintOutcome::Failed, "CUPS: " + std::string(cupsLastErrorString())};
   if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.c_str(), job, "billet", CUPS_FORMAT_RAW, 1) !=
           HTTP_STATUS_CONTINUE ||
       cupsWriteRequestData(CUPS_HTTP_DEFAULT, bytes.data(), bytes.size()) != HTTP_STATUS_CONTINUE ||
       cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.c_str()) != IPP_STATUS_OK) {
-    return fail(PrintOutcome::Failed, "CUPS: " + std::string(cupsLastErrorString()));
+    return PrintResult{PrintOutcome::Failed, "CUPS: " + std::string(cupsLastErrorString())};
   }
   return PrintResult{PrintOutcome::Printed, ""};
 }
@@ -122,5 +119,5 @@ PrintResult sendToPrinter(const std::string& address, const std::string& bytes) 
   if (!address.empty() && address[0] == '/') return device(address, bytes);
   std::string host, port;
   if (networkAddress(address, host, port)) return network(host, port, bytes);
-  return fail(PrintOutcome::Failed, "ukendt printer");
+  return PrintResult{PrintOutcome::Failed, "ukendt printer"};
 }

@@ -2,8 +2,10 @@
 // installed printer through the spooler (datatype RAW), a COM port.
 #include "printer_link.hpp"
 
+// Winsock first: windows.h would bring in its old version.
 #include <winsock2.h>
 #include <ws2tcpip.h>
+
 #include <windows.h>
 #include <winspool.h>
 
@@ -12,14 +14,6 @@
 #include "ticket.hpp"
 
 namespace {
-
-constexpr int kConnectMs = 2000;
-constexpr int kSendMs = 2000;
-constexpr int kStatusMs = 300;
-
-PrintResult fail(PrintOutcome outcome, const std::string& reason) {
-  return PrintResult{outcome, reason};
-}
 
 bool ready(SOCKET s, short events, int ms) {
   WSAPOLLFD p{s, events, 0};
@@ -45,18 +39,18 @@ PrintResult network(const std::string& host, const std::string& port, const std:
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;
   }();
-  if (!started) return fail(PrintOutcome::Failed, "fejl ved udskrift");
+  if (!started) return PrintResult{PrintOutcome::Failed, "fejl ved udskrift"};
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0 || !found) {
-    return fail(PrintOutcome::Failed, "printeren findes ikke");
+    return PrintResult{PrintOutcome::Failed, "printeren findes ikke"};
   }
   const SOCKET s = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
   if (s == INVALID_SOCKET) {
     freeaddrinfo(found);
-    return fail(PrintOutcome::Failed, "fejl ved udskrift");
+    return PrintResult{PrintOutcome::Failed, "fejl ved udskrift"};
   }
   struct Closer {
     SOCKET s;
@@ -68,46 +62,48 @@ PrintResult network(const std::string& host, const std::string& port, const std:
   freeaddrinfo(found);
   if (connected != 0) {
     if (WSAGetLastError() != WSAEWOULDBLOCK || !ready(s, POLLWRNORM, kConnectMs)) {
-      return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+      return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
     }
     int error = 0;
     int size = sizeof error;
     getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
-    if (error != 0) return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+    if (error != 0) return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
   }
   if (!sendAll(s, std::string(kPaperStatusRequest, 3))) {
-    return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+    return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
   }
   if (ready(s, POLLRDNORM, kStatusMs)) {
     unsigned char answer = 0;
     const int n = ::recv(s, reinterpret_cast<char*>(&answer), 1, 0);
-    if (n <= 0) return fail(PrintOutcome::NoAnswer, "printeren lukkede forbindelsen");
-    if (n == 1 && paperIsOut(answer)) return fail(PrintOutcome::NoPaper, "intet papir");
+    if (n <= 0) return PrintResult{PrintOutcome::NoAnswer, "printeren lukkede forbindelsen"};
+    if (n == 1 && paperIsOut(answer)) return PrintResult{PrintOutcome::NoPaper, "intet papir"};
   }
-  if (!sendAll(s, bytes)) return fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+  if (!sendAll(s, bytes)) return PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
   shutdown(s, SD_SEND);
   return PrintResult{PrintOutcome::Printed, ""};
 }
 
 PrintResult comPort(const std::string& name, const std::string& bytes) {
-  const HANDLE port = CreateFileA(("\\\\.\\" + name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-  if (port == INVALID_HANDLE_VALUE) return fail(PrintOutcome::Failed, "printeren findes ikke");
+  const HANDLE port =
+      CreateFileA(("\\\\.\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (port == INVALID_HANDLE_VALUE)
+    return PrintResult{PrintOutcome::Failed, "printeren findes ikke"};
   COMMTIMEOUTS timeouts{};
   timeouts.WriteTotalTimeoutConstant = kSendMs;
   SetCommTimeouts(port, &timeouts);
   DWORD written = 0;
-  const bool ok = WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(port, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   CloseHandle(port);
   return ok ? PrintResult{PrintOutcome::Printed, ""}
-            : fail(PrintOutcome::NoAnswer, "printeren svarer ikke");
+            : PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"};
 }
 
 PrintResult spooler(const std::string& name, const std::string& bytes) {
   HANDLE printer = nullptr;
   if (!OpenPrinterA(const_cast<char*>(name.c_str()), &printer, nullptr)) {
-    return fail(PrintOutcome::Failed, "printeren findes ikke");
+    return PrintResult{PrintOutcome::Failed, "printeren findes ikke"};
   }
   char document[] = "morvalis billet";
   char datatype[] = "RAW";
@@ -119,7 +115,8 @@ PrintResult spooler(const std::string& name, const std::string& bytes) {
                                static_cast<DWORD>(bytes.size()), &written) &&
                   written == bytes.size() && EndPagePrinter(printer) && EndDocPrinter(printer);
   ClosePrinter(printer);
-  return ok ? PrintResult{PrintOutcome::Printed, ""} : fail(PrintOutcome::Failed, "fejl ved udskrift");
+  return ok ? PrintResult{PrintOutcome::Printed, ""}
+            : PrintResult{PrintOutcome::Failed, "fejl ved udskrift"};
 }
 
 bool isComPort(const std::string& name) {
