@@ -24,13 +24,6 @@ constexpr const char* kUsage =
     "  --help       this text\n"
     "  --version    the version\n";
 
-bool isDate(const std::string& text) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-  for (const std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  return true;
-}
 
 bool writeFile(const std::string& path, const std::string& content) {
   FileReplacement file(FileSystem::real(), FileReplacement::Turn::OwnFolder);
@@ -49,7 +42,7 @@ int main(int argc, char** argv) {
                    {{"--fra", &from}, {"--til", &to}, {"--csv", &csv}, {"--svg", &svg}}};
   if (const auto status = line.parse(argc, argv)) return *status;
   for (const std::string* date : {&from, &to}) {
-    if (!date->empty() && !isDate(*date)) return line.error("not a date (2026-12-07): ", *date);
+    if (!date->empty() && !isDateText(*date)) return line.error("not a date (2026-12-07): ", *date);
   }
   const std::string& folder = line.folder;
 

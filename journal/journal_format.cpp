@@ -136,13 +136,6 @@ bool secondOf(std::string_view text, int& second) {
   return true;
 }
 
-bool isDate(std::string_view text) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-  for (const std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
-    if (text[i] < '0' || text[i] > '9') return false;
-  }
-  return true;
-}
 
 std::vector<std::string_view> fieldsOf(std::string_view line) {
   std::vector<std::string_view> fields;
@@ -248,6 +241,14 @@ int DayState::roomsOpen() const {
   int open = 0;
   for (const auto& room : rooms) open += room ? 1 : 0;
   return open;
+}
+
+bool isDateText(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+  for (const std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
+    if (text[i] < '0' || text[i] > '9') return false;
+  }
+  return true;
 }
 
 std::string dateText(const CalendarDay& date) {
@@ -416,7 +417,7 @@ bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& dat
   if (hex8(crc32(body)) != line.substr(blank + 1)) return false;
   auto fields = fieldsOf(body);
   long long n = 0;
-  if (fields.size() < 3 || !number(fields[0], n) || !isDate(fields[1])) return false;
+  if (fields.size() < 3 || !number(fields[0], n) || !isDateText(fields[1])) return false;
   // A line from before lines had a time goes straight on with its kind.
   int at = kUnknownSecond;
   if (fields[2].find(':') != std::string_view::npos) {
