@@ -1,8 +1,8 @@
 // Runs a program's work on the console of this platform, shared by both
 // entries: takes the console (refused in a window smaller than `minimum`),
 // runs `work`, and gives the console back however the work ends before a
-// word is said on standard error; then ends the process as the signal
-// that ended the run would have. Returns the exit status: 0 when the work
+// word is said on standard error (the work's own last words, `afterwards`,
+// too); then ends the process as the signal that ended the run would have. Returns the exit status: 0 when the work
 // returned, 1 when the console could not be had or went away.
 #pragma once
 
@@ -18,7 +18,8 @@
 #include "stop_request.hpp"
 #endif
 
-inline int runOnConsole(MinimumSize minimum, const std::function<void()>& work) {
+inline int runOnConsole(MinimumSize minimum, const std::function<void()>& work,
+                        const std::function<void()>& afterwards = {}) {
   std::string error;
   auto session = ConsoleSession::open(error, minimum);
   if (!session) {
@@ -46,6 +47,7 @@ inline int runOnConsole(MinimumSize minimum, const std::function<void()>& work) 
   Console::attach(nullptr);
   session.reset();  // the console is given back before anything else is said
   if (reason) std::fprintf(stderr, "%s: %s\n", minimum.program, reason);
+  if (afterwards) afterwards();
   endLikeTheSignal(ending);
   return status;
 }

@@ -60,8 +60,18 @@ int main(int argc, char** argv) {
   }
   // The desk's picture needs 80 x 24 on a terminal, 80 x 25 in a Windows console.
   int openAtEsc = 0;
-  const int status =
-      runOnConsole(MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows}, [&] {
+  int ticketsLost = 0;
+  // Said once the terminal is the shell's again, however the desk ended.
+  const auto lastWords = [&] {
+    if (ticketsLost > 0) {
+      std::fprintf(stderr, "morvalis: %d %s not printed (the printer did not take %s in time)\n",
+                   ticketsLost, ticketsLost == 1 ? "ticket was" : "tickets were",
+                   ticketsLost == 1 ? "it" : "them");
+    }
+  };
+  const int status = runOnConsole(
+      MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows},
+      [&] {
         FrontDesk desk(clock.timeOfDay, FileSystem::real(), &journal);
         Journal::Start start = journal.open();
         if (start.resumed) desk.resume(start.state);
@@ -73,12 +83,22 @@ int main(int argc, char** argv) {
         desk.notices.insert(desk.notices.end(), config.problems.begin(), config.problems.end());
         std::unique_ptr<TicketPrinter> printer;
         if (!config.printer.empty()) printer = std::make_unique<TicketPrinter>(config.printer);
+        // However the desk ends (ESC, a signal, the window closed), a printer
+        // that hangs holds it up at most the worker's deadline.
+        struct StopPrinting {
+          std::unique_ptr<TicketPrinter>& printer;
+          int& lost;
+          ~StopPrinting() {
+            if (printer) lost = printer->stop();
+          }
+        } stopPrinting{printer, ticketsLost};
         desk.printer = printer.get();
         desk.clinic = config.clinic;
         journal.rewrite(desk.dayState());
         desk.run();
         openAtEsc = desk.dayState().roomsOpen();
-      });
+      },
+      lastWords);
   // ESC ends the day: shifts still open are not in the log, and the journal
   // that kept them is gone. Said once the terminal is the shell's again.
   if (openAtEsc > 0) {

@@ -110,16 +110,21 @@ void FrontDesk::followPrinter() {
   if (!printer) return;
   const auto news = printer->takeNews();
   if (!news) return;
-  printerWarning_ =
-      news->failed > 0 || news->unreachable ? "Billet ikke udskrevet: " + news->reason : "";
-  if (news->failed > 0 && !news->unreachable) {
-    // Said once; the printer is back.
-    showWarning(printerWarning_);
-    warningShown_ = printerWarning_;
-    printerWarning_.clear();
-    return;
+  if (news->failed > 0 || news->unreachable) {
+    printerWarning_ = "Billet ikke udskrevet: " + news->reason;
+    // Seen before it goes, however soon the next ticket gets there.
+    warningHeld_ = true;
+    warningEnds_ = !news->unreachable;
+  } else {
+    warningEnds_ = true;
   }
+  if (warningEnds_ && !warningHeld_) printerWarning_.clear();
   showJournalState();
+}
+
+void FrontDesk::keyRead() {
+  warningHeld_ = false;
+  if (warningEnds_) printerWarning_.clear();
 }
 
 Moment FrontDesk::now() const {
@@ -170,6 +175,7 @@ void FrontDesk::run() {
     const int waitMs = printer && printer->busy() ? 100 : waitForDateMs();
     const std::optional<int> key = Console::readKeyWithin(waitMs);
     if (!key) continue;
+    keyRead();
     int code = *key;
     if (code == 0) {
       code = Console::readKey();

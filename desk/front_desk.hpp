@@ -76,9 +76,13 @@ class FrontDesk : public MainScreen {
   // tickets do not get to the printer.
   void showJournalState();
   void followPrinter();
+  // A key came: a printer's warning drawn before it may go now.
+  void keyRead();
   Moment now() const;
 
   FileSystem& files_;
   std::string warningShown_;
   std::string printerWarning_;
+  bool warningHeld_ = false;  // drawn, and no key since
+  bool warningEnds_ = false;  // the printer is back: it goes at the next key
 };

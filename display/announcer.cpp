@@ -1,73 +1,59 @@
 #include "announcer.hpp"
 
+#include <mutex>
+
 std::string announcementOf(std::int32_t number, int room) {
   return "Nummer " + std::to_string(number) + ", rum " + std::to_string(room);
 }
 
-Announcer::Announcer(Speak speak) : speak_(std::move(speak)), thread_([this] { work(); }) {}
+// The voice and what it said: the worker's job holds them too.
+struct Announcer::Shared {
+  Speak speak;
+  std::mutex mutex;
+  bool failed = false;
+  std::string problem;
+};
+
+Announcer::Announcer(Speak speak) : shared_(std::make_shared<Shared>()), worker_(kWaitingCalls) {
+  shared_->speak = std::move(speak);
+}
 
 Announcer::~Announcer() {
-  bool hung = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ending_ = true;
-    queue_.clear();
-    hung = speaking_ && std::chrono::steady_clock::now() - speakingSince_ >
-                            std::chrono::milliseconds(kLongestCallMs);
-  }
-  wake_.notify_all();
-  // A call being spoken ends first; a voice that hangs is not waited for.
-  if (hung) {
-    thread_.detach();
-  } else {
-    thread_.join();
-  }
+  worker_.stop();
 }
 
 void Announcer::announce(std::string text) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (failed_) return;
-    queue_.push_back(std::move(text));
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    if (shared_->failed) return;
   }
-  wake_.notify_all();
+  worker_.post(Worker::Job{[shared = shared_, text = std::move(text)] {
+                             {
+                               std::lock_guard<std::mutex> lock(shared->mutex);
+                               if (shared->failed) return;
+                             }
+                             std::string problem;
+                             const bool spoken = shared->speak(text, problem);
+                             std::lock_guard<std::mutex> lock(shared->mutex);
+                             if (!spoken && !shared->failed) {
+                               shared->failed = true;
+                               shared->problem = problem;
+                             }
+                           },
+                           {}});
 }
 
 bool Announcer::failed() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!failed_ && speaking_ &&
-      std::chrono::steady_clock::now() - speakingSince_ > std::chrono::milliseconds(kLongestCallMs)) {
-    failed_ = true;
-    problem_ = "Kan ikke tale: talesyntesen svarer ikke";
-    queue_.clear();
+  const bool hung = worker_.runningFor().count() > kLongestCallMs;
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (!shared_->failed && hung) {
+    shared_->failed = true;
+    shared_->problem = "Kan ikke tale: talesyntesen svarer ikke";
   }
-  return failed_;
+  return shared_->failed;
 }
 
 std::string Announcer::problem() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return problem_;
-}
-
-void Announcer::work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return ending_ || !queue_.empty(); });
-    if (ending_) return;
-    const std::string text = std::move(queue_.front());
-    queue_.pop_front();
-    speaking_ = true;
-    speakingSince_ = std::chrono::steady_clock::now();
-    lock.unlock();
-    std::string problem;
-    const bool spoken = speak_(text, problem);
-    lock.lock();
-    speaking_ = false;
-    if (failed_) return;  // given up on meanwhile
-    if (!spoken) {
-      failed_ = true;
-      problem_ = problem;
-      queue_.clear();
-    }
-  }
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->problem;
 }

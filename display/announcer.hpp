@@ -8,17 +8,18 @@
 // a failure the announcer says so through failed() and problem() and
 // speaks no more; the display then beeps, as without speech. A voice that
 // has not finished one call after kLongestCallMs is taken as failed too
-// (a speech system that hangs); its thread is then left to itself.
+// (a speech system that hangs). The calls run on a Worker: at most
+// kWaitingCalls wait, and the end never waits for a voice longer than the
+// worker's deadline (the voice, shared with the worker's job, stays alive
+// for a thread left to itself).
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
+
+#include "worker.hpp"
 
 // "Nummer 17, rum 3": the number as digits, which the voice reads as a
 // number ("sytten"), never digit by digit.
@@ -27,6 +28,7 @@ std::string announcementOf(std::int32_t number, int room);
 class Announcer {
  public:
   static constexpr int kLongestCallMs = 10'000;
+  static constexpr std::size_t kWaitingCalls = 8;
 
   using Speak = std::function<bool(const std::string& text, std::string& problem)>;
 
@@ -40,18 +42,9 @@ class Announcer {
   std::string problem();
 
  private:
-  void work();
-
-  Speak speak_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::string> queue_;
-  bool ending_ = false;
-  bool failed_ = false;
-  bool speaking_ = false;
-  std::chrono::steady_clock::time_point speakingSince_;
-  std::string problem_;
-  std::thread thread_;
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+  Worker worker_;
 };
 
 // The system's own speech in Danish: espeak-ng (voice "da") through the

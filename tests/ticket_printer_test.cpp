@@ -23,13 +23,16 @@ TicketPrinter::News printed(TicketPrinter& printer, const std::string& bytes) {
 }
 
 TEST(TicketPrinter, EveryWayAPrinterAnswers) {
+  // Printed only when the printer answers after the ticket: one that takes
+  // the bytes and says nothing (silent, or never reading) has not printed.
   const struct {
     FakePrinter::Mode mode;
     const char* reason;  // "": printed
   } cases[] = {
       {FakePrinter::Mode::Prints, ""},
       {FakePrinter::Mode::Slow, ""},
-      {FakePrinter::Mode::Silent, ""},
+      {FakePrinter::Mode::Silent, "printeren svarer ikke"},
+      {FakePrinter::Mode::Deaf, "printeren svarer ikke"},
       {FakePrinter::Mode::NoPaper, "intet papir"},
       {FakePrinter::Mode::HangsUp, "printeren lukkede forbindelsen"},
   };
@@ -39,9 +42,12 @@ TEST(TicketPrinter, EveryWayAPrinterAnswers) {
     FakePrinter fake;
     fake.setMode(c.mode);
     TicketPrinter printer(fake.address());
+    const auto sent = steady_clock::now();
     const TicketPrinter::News news = printed(printer, ticketBytes(t));
+    EXPECT_LT(steady_clock::now() - sent, seconds(5)) << "said within 5 s";
     EXPECT_EQ(news.reason, c.reason) << static_cast<int>(c.mode);
     EXPECT_EQ(news.unreachable, *c.reason != '\0');
+    fake.setMode(FakePrinter::Mode::Prints);  // a deaf printer lets go
     if (*c.reason == '\0') {
       ASSERT_TRUE(fake.waitForJobs(1, 2000));
       EXPECT_EQ(readEscPos(fake.received()[0]).largest(), "5");

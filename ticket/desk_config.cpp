@@ -1,6 +1,7 @@
 #include "desk_config.hpp"
 
 #include "code_page.hpp"
+#include "printer_link.hpp"
 
 namespace {
 
@@ -39,23 +40,46 @@ std::string codePageText(std::string_view text) {
   return out;
 }
 
+// The text as typed, less its control characters: a printer's name goes to
+// CUPS in UTF-8 (and to Windows as UTF-16), never through the code page.
+std::string withoutControls(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x20 && b != 0x7F) out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 DeskConfig parseDeskConfig(std::string_view text) {
   DeskConfig config;
+  // Notepad's byte order mark.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   int number = 0;
   while (!text.empty()) {
-    const auto end = text.find('\n');
+    // A line ends at LF, CR LF or a lone CR.
+    const auto end = text.find_first_of("\r\n");
     const std::string_view line = trimmed(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+    if (end != std::string_view::npos && text[end] == '\r' && next < text.size() && text[next] == '\n') {
+      ++next;
+    }
+    text.remove_prefix(next);
     ++number;
     if (line.empty() || line[0] == '#') continue;
     const auto equals = line.find('=');
     const std::string_view name = trimmed(line.substr(0, equals));
     const std::string_view value =
         equals == std::string_view::npos ? std::string_view() : trimmed(line.substr(equals + 1));
-    if (equals != std::string_view::npos && name == "printer" && !value.empty()) {
-      config.printer = codePageText(value);
+    if (equals != std::string_view::npos && name == "printer") {
+      config.printer = withoutControls(value);
+      const std::string problem = printerAddressProblem(config.printer);
+      if (!problem.empty()) {
+        config.problems.push_back("morvalis.conf linje " + std::to_string(number) + ": " + problem);
+        config.printer.clear();
+      }
     } else if (equals != std::string_view::npos && name == "klinik") {
       config.clinic = codePageText(value);
     } else {

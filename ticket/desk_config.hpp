@@ -4,11 +4,15 @@
 // Names: `printer` (where tickets go: HOST:PORT for a network printer,
 // a device file such as /dev/usb/lp0, cups:QUEUE, and on Windows an
 // installed printer's name or COM1..COM9) and `klinik` (the ticket's first
-// line). The file is UTF-8 (or plain ASCII); values reach the printer as
-// code page 865 bytes, with every control byte dropped, so a line of the
-// file can never send the printer a command. A line not understood is
-// named in `problems` (Danish, one panel line each) and otherwise ignored.
-// No file: no printer, nothing to say.
+// line). The file is UTF-8 (or plain ASCII), with or without the byte order
+// mark Notepad writes, its lines ended by LF, CR LF or CR. `klinik` reaches
+// the printer as code page 865 bytes, with every control byte dropped, so a
+// line of the file can never send the printer a command; `printer` stays
+// as typed (UTF-8, controls dropped), since it names a queue or a printer
+// to the system. A line not understood, or a printer that cannot be one
+// ("127.0.0.1" without its port), is named in `problems` (Danish, one
+// panel line each) and otherwise ignored. No file: no printer, nothing to
+// say.
 #pragma once
 
 #include <string>
@@ -19,7 +23,7 @@
 
 struct DeskConfig {
   static constexpr const char* kFileName = "morvalis.conf";
-  std::string printer;  // empty: no printer
+  std::string printer;  // UTF-8; empty: no printer
   std::string clinic;   // code page 865 bytes, printable only
   std::vector<std::string> problems;
 };

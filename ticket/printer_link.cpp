@@ -1,5 +1,10 @@
 #include "printer_link.hpp"
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 bool networkAddress(const std::string& address, std::string& host, std::string& port) {
   const auto colon = address.rfind(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == address.size()) return false;
@@ -9,4 +14,61 @@ bool networkAddress(const std::string& address, std::string& host, std::string& 
   host = address.substr(0, colon);
   port = address.substr(colon + 1);
   return true;
+}
+
+namespace {
+
+// A host name or address the way people type one: letters, digits, dots,
+// dashes, and the colons of an IPv6 address.
+bool looksLikeHost(const std::string& text) {
+  if (text.empty()) return false;
+  bool dot = false;
+  for (const char c : text) {
+    const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                    c == '.' || c == '-' || c == ':';
+    if (!ok) return false;
+    dot = dot || c == '.' || c == ':';
+  }
+  return dot;
+}
+
+}  // namespace
+
+std::string printerAddressProblem(const std::string& address) {
+  if (address.empty()) return "printer er tom";
+  std::string host, port;
+  if (networkAddress(address, host, port)) {
+    if (port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535) return "printer har en forkert port";
+    return "";
+  }
+  if (!address.empty() && address.back() == ':') return "printer mangler port (fx :9100)";
+  if (address.rfind("cups:", 0) == 0) return address.size() > 5 ? "" : "printer mangler koeens navn";
+#ifdef _WIN32
+  // Anything else is an installed printer's name, or a COM port; a bare
+  // address is a network printer without its port.
+  const bool bareAddress = looksLikeHost(address) && address.find(' ') == std::string::npos &&
+                           address.find_first_not_of("0123456789.:") == std::string::npos;
+  return bareAddress ? "printer mangler port (fx :9100)" : "";
+#else
+  if (address[0] == '/') return "";
+  if (looksLikeHost(address)) return "printer mangler port (fx :9100)";
+  return "printer forstaas ikke (HOST:PORT, /dev/..., cups:KOE)";
+#endif
+}
+
+bool finishedWithin(int ms, std::function<void()> task) {
+  struct Done {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool done = false;
+  };
+  auto done = std::make_shared<Done>();
+  std::thread([done, task = std::move(task)] {
+    task();
+    std::lock_guard<std::mutex> lock(done->mutex);
+    done->done = true;
+    done->cv.notify_all();
+  }).detach();
+  std::unique_lock<std::mutex> lock(done->mutex);
+  return done->cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return done->done; });
 }

@@ -1,5 +1,7 @@
 #include "ticket.hpp"
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kEsc = 0x1B, kGs = 0x1D;
@@ -19,6 +21,32 @@ std::string command(std::initializer_list<int> bytes) {
   return out;
 }
 
+// The clinic's line in lines of at most kTicketColumns, broken at a blank
+// (a word longer than a line is cut), so the printer never breaks a word.
+std::string wrapped(const std::string& text) {
+  std::string out, line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    std::string word = text.substr(at, end - at);
+    at = end + 1;
+    while (word.size() > kTicketColumns) {
+      if (!line.empty()) out += line + '\n';
+      line.clear();
+      out += word.substr(0, kTicketColumns) + '\n';
+      word.erase(0, kTicketColumns);
+    }
+    if (word.empty()) continue;
+    if (!line.empty() && line.size() + 1 + word.size() > kTicketColumns) {
+      out += line + '\n';
+      line.clear();
+    }
+    line += line.empty() ? word : ' ' + word;
+  }
+  if (!line.empty()) out += line + '\n';
+  return out;
+}
+
 }  // namespace
 
 std::string ticketBytes(const Ticket& t) {
@@ -29,8 +57,7 @@ std::string ticketBytes(const Ticket& t) {
   out += command({kEsc, 'a', 1});          // centred
   if (!t.clinic.empty()) {
     out += command({kEsc, 'E', 1});
-    out += printable(t.clinic);
-    out += '\n';
+    out += wrapped(printable(t.clinic));
     out += command({kEsc, 'E', 0});
   }
   out += '\n';

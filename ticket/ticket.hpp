@@ -1,7 +1,8 @@
 // Ticket: what the patient takes away from F3, as the bytes of ESC/POS, the
 // command language of the common thermal receipt printers.
 //
-// Layout, centred: the clinic's line (when set), the number as large as
+// Layout, centred: the clinic's line (when set; broken at blanks into lines
+// of at most kTicketColumns, the 48 of an 80 mm roll), the number as large as
 // the printer prints (8 x 8), "Voksen" or "Barn", the date and time, how
 // many are ahead ("Foran dig: 4"), the expected wait when there is one
 // ("Forventet ventetid: ca. 15 min"), then a feed and a cut (GS V). Code
@@ -13,6 +14,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+
+inline constexpr std::size_t kTicketColumns = 48;
 
 struct Ticket {
   std::string clinic;  // code page 865 bytes; empty: no line

@@ -1,58 +1,85 @@
 #include "ticket_printer.hpp"
 
-TicketPrinter::TicketPrinter(std::string address, PrinterLink link)
-    : address_(std::move(address)), link_(std::move(link)), thread_([this] { work(); }) {}
+#include <mutex>
+
+// What the worker's jobs use: theirs as much as the printer's, so a job
+// left running at the end has it still.
+struct TicketPrinter::Shared {
+  std::string address;
+  PrinterLink link;
+  std::chrono::milliseconds staleAfter;
+  std::mutex mutex;
+  bool changed = false;
+  News news;
+  int dropped = 0;  // counted for stop()
+
+  void failed(const std::string& reason) {
+    std::lock_guard<std::mutex> lock(mutex);
+    ++news.failed;
+    news.reason = reason;
+    news.unreachable = true;
+    changed = true;
+  }
+  void printed() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (news.unreachable) changed = true;
+    news.unreachable = false;
+  }
+};
+
+TicketPrinter::TicketPrinter(std::string address, PrinterLink link, std::chrono::milliseconds staleAfter)
+    : shared_(std::make_shared<Shared>()), worker_(kQueuedTickets) {
+  shared_->address = std::move(address);
+  shared_->link = std::move(link);
+  shared_->staleAfter = staleAfter;
+}
 
 TicketPrinter::~TicketPrinter() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ending_ = true;
-    queue_.clear();
-  }
-  wake_.notify_all();
-  thread_.join();
+  stop();
 }
 
 void TicketPrinter::print(std::string bytes) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.push_back(std::move(bytes));
-  }
-  wake_.notify_all();
+  const auto queued = std::chrono::steady_clock::now();
+  std::weak_ptr<Shared> weak = shared_;
+  worker_.post(Worker::Job{
+      [shared = shared_, bytes = std::move(bytes), queued] {
+        if (std::chrono::steady_clock::now() - queued > shared->staleAfter) {
+          shared->failed("over et minut forsinket");
+          return;
+        }
+        const PrintResult result = shared->link(shared->address, bytes);
+        if (result.outcome == PrintOutcome::Printed) {
+          shared->printed();
+        } else {
+          shared->failed(result.reason);
+        }
+      },
+      [weak] {
+        if (const auto shared = weak.lock()) {
+          shared->failed("for mange billetter i koe");
+          std::lock_guard<std::mutex> lock(shared->mutex);
+          ++shared->dropped;
+        }
+      }});
 }
 
 std::optional<TicketPrinter::News> TicketPrinter::takeNews() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!changed_) return std::nullopt;
-  changed_ = false;
-  News news = news_;
-  news_.failed = 0;
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (!shared_->changed) return std::nullopt;
+  shared_->changed = false;
+  News news = shared_->news;
+  shared_->news.failed = 0;
   return news;
 }
 
 bool TicketPrinter::busy() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return sending_ || !queue_.empty();
+  return worker_.busy();
 }
 
-void TicketPrinter::work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [this] { return ending_ || !queue_.empty(); });
-    if (ending_) return;
-    const std::string bytes = std::move(queue_.front());
-    queue_.pop_front();
-    sending_ = true;
-    lock.unlock();
-    const PrintResult result = link_(address_, bytes);
-    lock.lock();
-    sending_ = false;
-    const bool failed = result.outcome != PrintOutcome::Printed;
-    if (failed) {
-      ++news_.failed;
-      news_.reason = result.reason;
-    }
-    if (failed || news_.unreachable) changed_ = true;
-    news_.unreachable = failed;
-  }
+int TicketPrinter::stop() {
+  if (stopped_) return 0;
+  stopped_ = true;
+  const bool ended = worker_.stop();
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->dropped + (ended ? 0 : 1);
 }

@@ -1,27 +1,36 @@
-// TicketPrinter: prints tickets on a thread of its own, so the desk never
+// TicketPrinter: prints tickets on a worker of its own, so the desk never
 // waits for a printer: print() queues the bytes and returns at once; the
-// thread sends them, one ticket after the other, through the link.
+// worker sends them, one ticket after the other, through the link.
 //
-// takeNews() tells the desk, once each, what happened since it last
-// asked: how many tickets could not be printed and why (the last reason),
-// and whether the printer is unreachable now (the latest ticket failed;
-// it is reachable again with the next ticket that gets there). The
-// destructor lets a ticket being sent finish, drops those still waiting,
-// and ends the thread.
+// A ticket that has not gone out within `staleAfter` of its print() (60 s
+// in the desk) is dropped and said, not printed late for a patient who
+// has long had the number; so is the oldest waiting ticket when
+// kQueuedTickets wait. takeNews() tells the desk, once each, what happened
+// since it last asked: how many tickets could not be printed and why (the
+// last reason), and whether the printer is unreachable now (the latest
+// ticket failed; it is reachable again with the next ticket that gets
+// there).
+//
+// stop() (also the destructor) drops the tickets still waiting and gives a
+// ticket being sent Worker::kStopDeadline to finish; it returns how many
+// tickets did not go out, so the program can say so when it ends.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "printer_link.hpp"
+#include "worker.hpp"
 
 class TicketPrinter {
  public:
-  TicketPrinter(std::string address, PrinterLink link = sendToPrinter);
+  static constexpr std::chrono::milliseconds kStaleAfter{60'000};
+  static constexpr std::size_t kQueuedTickets = 16;
+
+  explicit TicketPrinter(std::string address, PrinterLink link = sendToPrinter,
+                         std::chrono::milliseconds staleAfter = kStaleAfter);
   ~TicketPrinter();
   TicketPrinter(const TicketPrinter&) = delete;
   TicketPrinter& operator=(const TicketPrinter&) = delete;
@@ -37,18 +46,13 @@ class TicketPrinter {
   // Whether a ticket is queued or being sent (the desk then looks for news
   // soon).
   bool busy();
+  // The tickets that did not go out: those dropped here and one still
+  // being sent at the deadline. A second stop() returns 0.
+  int stop();
 
  private:
-  void work();
-
-  std::string address_;
-  PrinterLink link_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::string> queue_;
-  bool sending_ = false;
-  bool ending_ = false;
-  bool changed_ = false;
-  News news_;
-  std::thread thread_;
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+  Worker worker_;
+  bool stopped_ = false;
 };

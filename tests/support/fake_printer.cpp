@@ -65,7 +65,13 @@ void FakePrinter::serve() {
       continue;
     }
     if (mode == Mode::Slow) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    if (mode == Mode::Deaf) {
+      for (int i = 0; i < 150 && !ending_ && mode_ == Mode::Deaf; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    }
     std::string job;
+    std::size_t answered = 0;  // the paper questions answered so far
     for (;;) {
       pollfd in{connection, POLLIN, 0};
       if (::poll(&in, 1, mode == Mode::Silent ? 3000 : 1000) <= 0) break;
@@ -73,10 +79,12 @@ void FakePrinter::serve() {
       const ssize_t n = ::read(connection, buffer, sizeof buffer);
       if (n <= 0) break;
       job.append(buffer, static_cast<std::size_t>(n));
-      // The paper question: answered at once, unless the printer is silent.
-      if (job.size() == 3 && job == "\x10\x04\x04" && mode != Mode::Silent) {
+      // Each paper question: answered at once, unless the printer is silent.
+      for (std::size_t at = job.find("\x10\x04\x04", answered); at != std::string::npos;
+           at = job.find("\x10\x04\x04", answered)) {
+        answered = at + 3;
         const char answer = mode == Mode::NoPaper ? 0x72 : 0x12;
-        (void)::write(connection, &answer, 1);
+        if (mode != Mode::Silent) (void)::send(connection, &answer, 1, MSG_NOSIGNAL);
       }
     }
     ::close(connection);

@@ -1,8 +1,9 @@
 // FakePrinter: a network receipt printer inside a test, on 127.0.0.1 and a
-// port of its own. It records what each connection sends and answers the
-// paper question (DLE EOT 4) as told: paper there, or out. Told to be
-// slow it reads nothing for a while; told to close it hangs up on every
-// connection at once; gone, its port refuses connections.
+// port of its own. It records what each connection sends and answers every
+// paper question (DLE EOT 4) as told: paper there, or out; silent, it reads
+// all and answers nothing. Told to be slow it reads nothing for a while;
+// told to close it hangs up on every connection at once; deaf, it takes a
+// connection and never reads from it; gone, its port refuses connections.
 #pragma once
 
 #include <atomic>
@@ -13,7 +14,7 @@
 
 class FakePrinter {
  public:
-  enum class Mode { Prints, Slow, HangsUp, NoPaper, Silent };
+  enum class Mode { Prints, Slow, HangsUp, NoPaper, Silent, Deaf };
 
   FakePrinter();
   ~FakePrinter();
