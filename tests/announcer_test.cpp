@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -66,6 +68,28 @@ TEST(Announcer, AVoiceThatFailsIsSaidAndSpeaksNoMore) {
   announcer.announce("b");
   std::this_thread::sleep_for(milliseconds(20));
   EXPECT_EQ(spoken, 1);
+}
+
+// q during a voice that hangs: the display ends at once, and the voice,
+// when it comes back, finds what it uses still there.
+TEST(Announcer, AHungVoiceNeverHoldsUpTheEnd) {
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  auto started = std::make_shared<std::atomic<bool>>(false);
+  const auto ending = [&] {
+    Announcer announcer([release, started, words = std::string()](const std::string& text,
+                                                                  std::string&) mutable {
+      *started = true;
+      while (!*release) std::this_thread::sleep_for(milliseconds(5));
+      words = text;  // the voice's own state, written after the end
+      return true;
+    });
+    announcer.announce("a");
+    while (!*started) std::this_thread::sleep_for(milliseconds(1));
+    return steady_clock::now();
+  }();
+  EXPECT_LT(steady_clock::now() - ending, seconds(2));
+  *release = true;
+  std::this_thread::sleep_for(milliseconds(50));
 }
 
 }  // namespace

@@ -360,12 +360,15 @@ TEST_F(EndToEnd, ADayOnTheDeskThenItsReport) {
 }
 
 // Tickets from the real program, on Linux and (the Windows build under
-// Wine) over TCP to a printer of the test's own: F3 sends one at once; with
+// Wine) over TCP to a printer of the test's own, named in a morvalis.conf
+// saved by Notepad: F3 sends one at once; with
 // the printer gone the next number comes at once and row 23 says the
 // ticket was not printed. The same driver for both.
 void ticketsFromTheDesk(const fs::path& dir, const std::string& command) {
   FakePrinter fake;
-  WorkDirectory::write(dir / "morvalis.conf", "printer = " + fake.address() + "\nklinik = Blodpr\xC3\xB8ver\n");
+  // As Notepad saves it: a byte order mark and CR LF.
+  WorkDirectory::write(dir / "morvalis.conf",
+                       "\xEF\xBB\xBFprinter = " + fake.address() + "\r\nklinik = Blodpr\xC3\xB8ver\r\n");
   TmuxPane pane(80, 25, command + "; printf \"exit=$?\"; sleep 60", dir.string());
   pane.waitFor([](const VtModel& m) { return screenContains(m, "Ventende: 0 - 0"); },
                std::chrono::seconds(30));

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "desk_driver.hpp"
@@ -90,6 +92,60 @@ TEST(TicketPrinter, TheDeskNeverWaitsForThePrinter) {
   EXPECT_EQ(d.text(23, 2, 79).find("Billet ikke udskrevet: printeren svarer ikke"), 17u)
       << d.text(23, 2, 79);
   EXPECT_EQ(d.color(20, 23), Yellow);
+}
+
+// A printer that keeps every ticket a long time: a ticket that would come
+// out over the limit after its F3 is dropped and said, and the end waits
+// for none of them, saying how many did not go out.
+TEST(TicketPrinter, LateTicketsAreDroppedAndTheEndNeverWaits) {
+  auto release = std::make_shared<std::atomic<bool>>(true);
+  auto sent = std::make_shared<std::atomic<int>>(0);
+  const PrinterLink slow = [release, sent](const std::string&, const std::string&) {
+    std::this_thread::sleep_for(milliseconds(300));
+    while (!*release) std::this_thread::sleep_for(milliseconds(5));
+    ++*sent;
+    return PrintResult{PrintOutcome::Printed, ""};
+  };
+  {
+    TicketPrinter printer("x", slow, milliseconds(450));
+    for (int i = 0; i < 4; ++i) printer.print("t");
+    while (printer.busy()) std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_EQ(*sent, 2) << "the third would start 600 ms after its F3";
+    const auto news = printer.takeNews();
+    ASSERT_TRUE(news);
+    EXPECT_EQ(news->failed, 2);
+    EXPECT_EQ(news->reason, "over et minut forsinket");
+  }
+  *release = false;
+  TicketPrinter printer("x", slow);
+  for (int i = 0; i < 3; ++i) printer.print("t");
+  std::this_thread::sleep_for(milliseconds(350));
+  const auto ending = steady_clock::now();
+  EXPECT_EQ(printer.stop(), 3) << "one being sent, two waiting";
+  EXPECT_LT(steady_clock::now() - ending, seconds(2));
+  *release = true;
+}
+
+// One ticket fails and the next gets there before the desk looks: the
+// warning is still drawn, and stays until a key has been read after it.
+TEST(TicketPrinter, AWarningStaysUntilTheNextKey) {
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  TicketPrinter printer("x", [calls](const std::string&, const std::string&) {
+    return ++*calls == 1 ? PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"}
+                         : PrintResult{PrintOutcome::Printed, ""};
+  });
+  DeskDriver d;
+  d.desk.printer = &printer;
+  d.key(3).press({'v'}).key(3).press({'v'});
+  while (*calls < 2 || printer.busy()) {
+    d.runAndCrash();
+    std::this_thread::sleep_for(milliseconds(2));
+  }
+  const std::string warning = "Billet ikke udskrevet: printeren svarer ikke";
+  d.press({MemoryConsole::kNoKey, MemoryConsole::kNoKey}).runAndCrash();
+  EXPECT_NE(d.text(23, 2, 79).find(warning), std::string::npos) << d.text(23, 2, 79);
+  d.press({'x', MemoryConsole::kNoKey}).runAndCrash();
+  EXPECT_EQ(d.text(23, 2, 79).find(warning), std::string::npos) << d.text(23, 2, 79);
 }
 
 }  // namespace

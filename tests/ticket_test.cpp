@@ -34,6 +34,13 @@ TEST(Ticket, AsThePatientReadsIt) {
   t.expectedMinutes.reset();
   EXPECT_EQ(readEscPos(ticketBytes(t)).text(),
             "\n17\nBarn\n\n07-12-2026 kl. 08:31\nForan dig: 4\n\n\n\n");
+  // A clinic's line longer than the roll is broken at a blank, never in a word.
+  t.clinic = "Blodproevetagningen Klinisk Biokemisk Afdeling Hvidovre Hospital";
+  const Paper wrapped = readEscPos(ticketBytes(t));
+  EXPECT_EQ(wrapped.lines[0].text, "Blodproevetagningen Klinisk Biokemisk Afdeling");
+  EXPECT_EQ(wrapped.lines[1].text, "Hvidovre Hospital");
+  t.clinic = std::string(50, 'x');
+  EXPECT_EQ(readEscPos(ticketBytes(t)).lines[0].text, std::string(48, 'x'));
 }
 
 TEST(DeskConfig, AsAnOperatorWritesIt) {
@@ -49,6 +56,38 @@ TEST(DeskConfig, AsAnOperatorWritesIt) {
   EXPECT_EQ(config.problems, (std::vector<std::string>{"morvalis.conf linje 5 forstaas ikke",
                                                        "morvalis.conf linje 6 forstaas ikke"}));
   EXPECT_TRUE(parseDeskConfig("").printer.empty());
+}
+
+// Saved by Notepad (a byte order mark), by an old Mac editor (CR alone),
+// naming a queue with a Danish letter (kept UTF-8 for CUPS, not the code
+// page), and printers that cannot be one, said at start.
+TEST(DeskConfig, AsFilesAreSaved) {
+  const DeskConfig bom = parseDeskConfig("\xEF\xBB\xBFprinter = cups:skranke-\xC3\xB8\rklinik = A\r\rx\r");
+  EXPECT_EQ(bom.printer, "cups:skranke-\xC3\xB8");
+  EXPECT_EQ(bom.clinic, "A");
+  EXPECT_EQ(bom.problems, (std::vector<std::string>{"morvalis.conf linje 4 forstaas ikke"}));
+  const struct {
+    const char* printer;
+    const char* problem;
+  } cases[] = {
+      {"127.0.0.1", "printer mangler port (fx :9100)"},
+      {"bon.klinik.dk:", "printer mangler port (fx :9100)"},
+      {"192.0.2.7:99999", "printer har en forkert port"},
+      {"", "printer er tom"},
+      {"cups:", "printer mangler koeens navn"},
+      {"/dev/usb/lp0", ""},
+      {"bon.klinik.dk:9100", ""},
+  };
+  for (const auto& c : cases) {
+    const DeskConfig config = parseDeskConfig(std::string("printer = ") + c.printer + "\n");
+    if (*c.problem == '\0') {
+      EXPECT_EQ(config.printer, c.printer);
+      EXPECT_TRUE(config.problems.empty()) << c.printer;
+    } else {
+      EXPECT_TRUE(config.printer.empty()) << c.printer;
+      EXPECT_EQ(config.problems, (std::vector<std::string>{std::string("morvalis.conf linje 1: ") + c.problem}));
+    }
+  }
 }
 
 // Whatever bytes the file holds, the ticket carries no command of theirs:

@@ -41,8 +41,8 @@ std::string printerAddressProblem(const std::string& address) {
     if (port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535) return "printer har en forkert port";
     return "";
   }
-  if (!address.empty() && address.back() == ':') return "printer mangler port (fx :9100)";
   if (address.rfind("cups:", 0) == 0) return address.size() > 5 ? "" : "printer mangler koeens navn";
+  if (address.back() == ':') return "printer mangler port (fx :9100)";
 #ifdef _WIN32
   // Anything else is an installed printer's name, or a COM port; a bare
   // address is a network printer without its port.

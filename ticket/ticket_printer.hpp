@@ -46,8 +46,9 @@ class TicketPrinter {
   // Whether a ticket is queued or being sent (the desk then looks for news
   // soon).
   bool busy();
-  // The tickets that did not go out: those dropped here and one still
-  // being sent at the deadline. A second stop() returns 0.
+  // The tickets that did not go out and were not told by takeNews():
+  // those that failed or were dropped since, and one still being sent at
+  // the deadline. A second stop() returns 0.
   int stop();
 
  private:

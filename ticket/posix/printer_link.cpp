@@ -205,6 +205,7 @@ class CupsLink {
 
  private:
   bool connect() {
+    cupsSetServer(nullptr);  // CUPS_SERVER and client.conf as they are now
     const char* server = cupsServer();
     // A name is looked up with the limit; a socket path needs no lookup.
     auto list = std::make_shared<http_addrlist_t*>(nullptr);
