@@ -3,6 +3,10 @@
 #include "ticket_printer.hpp"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -146,6 +150,29 @@ TEST(TicketPrinter, AWarningStaysUntilTheNextKey) {
   EXPECT_NE(d.text(23, 2, 79).find(warning), std::string::npos) << d.text(23, 2, 79);
   d.press({'x', MemoryConsole::kNoKey}).runAndCrash();
   EXPECT_EQ(d.text(23, 2, 79).find(warning), std::string::npos) << d.text(23, 2, 79);
+}
+
+// A serial printer is a terminal device: set raw before the ticket, so its
+// LF goes out as LF, not CR LF, and no byte is taken for a line's editing.
+TEST(TicketPrinter, ASerialPrinterGetsTheBytesAsTheyAre) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string device = ::ptsname(master);
+  const std::string ticket = "Klinik\nFoo\r\x1B@\x7F\x03\n";
+  const PrintResult result = sendToPrinter(device, ticket);
+  EXPECT_EQ(result.outcome, PrintOutcome::Printed) << result.reason;
+  std::string got;
+  char buffer[256];
+  pollfd in{master, POLLIN, 0};
+  while (::poll(&in, 1, 200) > 0) {
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<std::size_t>(n));
+  }
+  EXPECT_EQ(got, std::string(kPaperStatusRequest, 3) + ticket);
+  ::close(master);
 }
 
 }  // namespace
