@@ -84,7 +84,7 @@ int main(int, char** argv) {
         "  one change recorded (written and fdatasync'd), 2,000 of them: median %.3f ms, "
         "99th percentile %.3f ms\n",
         ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
-    journal.closeDay();
+    journal.closeDay(state);
   }
   {
     constexpr long kChanges = 100'000;

@@ -96,13 +96,16 @@ void FrontDesk::record(const Change& change) {
 
 void FrontDesk::showJournalState() {
   const bool journalFails = journal && !journal->writable();
-  const std::string warning = journalFails ? "journal" : printerWarning_;
+  const std::string warning = journalFails               ? "journal"
+                              : !printerWarning_.empty() ? printerWarning_
+                              : journal                  ? journal->historyWarning()
+                                                         : std::string();
   if (warning == warningShown_) return;
   warningShown_ = warning;
   if (journalFails) {
     showJournalWarning(true);
   } else {
-    showWarning(printerWarning_);
+    showWarning(warning);
   }
 }
 
@@ -187,7 +190,7 @@ void FrontDesk::run() {
       }
     }
     if (code == kEscape) {
-      if (journal) journal->closeDay();
+      if (journal) journal->closeDay(dayState());
       return;
     }
   }

@@ -1,5 +1,7 @@
 #include "file_system.hpp"
 
+#include <filesystem>
+
 namespace {
 bool (*g_endAsked)() = nullptr;
 }
@@ -46,4 +48,14 @@ ReadOutcome readWholeFile(FileSystem& files, const std::string& path, std::strin
   }
   files.close(file);
   return ReadOutcome::Read;
+}
+
+std::vector<std::string> FileSystem::namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code failed;
+  for (std::filesystem::directory_iterator it(std::filesystem::path(folder), failed), end;
+       !failed && it != end; it.increment(failed)) {
+    if (it->is_regular_file(failed)) names.push_back(it->path().filename().string());
+  }
+  return names;
 }

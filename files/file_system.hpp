@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Why a file call failed, in kinds a user can act on.
 enum class FileFault { None, DiskFull, ReadOnly, NoAccess, NotAFile, Missing, Interrupted, Other };
@@ -81,6 +82,10 @@ class FileSystem {
   // answers (sshfs for 20 s, NFS and SMB for seconds): the open goes to
   // the server.
   virtual bool stampOf(Handle file, FileStamp& stamp);
+
+  // The names of the files in `folder`, in no order; empty when it cannot
+  // be read.
+  virtual std::vector<std::string> namesIn(const std::string& folder);
 
   // Why the latest failed call of this thread failed, in words.
   virtual std::string reason() const;

@@ -5,7 +5,7 @@
 Journal::Journal(FileSystem& files, Now now)
     : files_(files), now_(std::move(now)), file_(files) {}
 
-std::string Journal::keepAside(const std::string& stem, std::string& notice) {
+std::string Journal::keepAside(const std::string& stem, std::string& notice, const std::string& from) {
   const std::string folder = folderOf(stem);
   if (folder != "." && !files_.makeFolder(folder)) {
     notice = "kan ikke gemmes: " + files_.reason();
@@ -23,7 +23,7 @@ std::string Journal::keepAside(const std::string& stem, std::string& notice) {
       break;
     }
   }
-  if (!files_.replace(kFileName, name)) {
+  if (!files_.replace(from, name)) {
     notice = "kan ikke gemmes: " + files_.reason();
     return {};
   }
@@ -38,8 +38,34 @@ bool Journal::takeLock() {
   return lock_->state() != FileLock::State::Busy;
 }
 
+std::string Journal::keepEndedDay(const std::string& day, std::string& notice) {
+  const std::string history = std::string(kHistoryFolder) + "/" + day;
+  std::string name = keepAside(history, notice);
+  if (!name.empty() || files_.wasMissing()) return name;
+  // historik/ cannot take it (a file of that name, no rights): the day
+  // waits beside the journal under a name of its own, so the new day has
+  // its journal; a later start moves it.
+  historyReason_ = files_.reason();
+  name = keepAside(kWaitingDayPrefix + day, notice);
+  if (!name.empty()) historyWarning_ = "Advarsel: historik kan ikke skrives - dagen er i " + name;
+  return name;
+}
+
+void Journal::moveWaitingDays() {
+  for (const std::string& name : files_.namesIn(".")) {
+    if (name.rfind(kWaitingDayPrefix, 0) != 0 || name.size() < 4 || !name.ends_with(".txt")) continue;
+    const std::string day = name.substr(std::string(kWaitingDayPrefix).size(), 10);
+    if (!isDateText(day)) continue;
+    std::string notice;
+    if (keepAside(std::string(kHistoryFolder) + "/" + day, notice, name).empty()) {
+      historyWarning_ = "Advarsel: historik kan ikke skrives - dagen er i " + name;
+    }
+  }
+}
+
 Journal::Start Journal::open() {
   Start start;
+  moveWaitingDays();
   std::string text, error;
   const ReadOutcome read = readWholeFile(files_, kFileName, text, error);
   if (read == ReadOutcome::Failed) {
@@ -52,19 +78,18 @@ Journal::Start Journal::open() {
 
   std::vector<TimedChange> changes;
   const Replay replay = replayJournal(text, &changes);
-  const std::string history = std::string(kHistoryFolder) + "/" + replay.firstDay;
   std::string aside;
   // A day ended with ESC whose journal could not be moved then is over: it
   // goes to the history now.
   if (replay.ended && replay.damage == Replay::Damage::None) {
-    if (keepAside(history, aside).empty()) pendingAside_ = history;
+    if (keepEndedDay(replay.firstDay, aside).empty()) pendingAside_ = std::string(kHistoryFolder) + "/" + replay.firstDay;
     return start;
   }
   const std::string today = dateText(now_().day);
   if (replay.goodLines > 0 && replay.day < today) {
     // Left from an earlier day (switched off without ESC): a new day begins.
     start.notices.push_back("Journal fra " + replay.day + " lagt til side:");
-    if (keepAside(history, aside).empty()) pendingAside_ = history;
+    if (keepEndedDay(replay.firstDay, aside).empty()) pendingAside_ = std::string(kHistoryFolder) + "/" + replay.firstDay;
     const int open = replay.state.roomsOpen();
     if (open > 0) aside += ", " + std::to_string(open) + (open == 1 ? " vagt" : " vagter");
     start.notices.push_back(aside);
@@ -77,7 +102,7 @@ Journal::Start Journal::open() {
     }
     start.notices.push_back(aside);
   }
-  if (replay.goodLines == 0 || replay.ended) return start;
+  if (replay.goodLines + replay.laterLines == 0 || replay.ended) return start;
   if (replay.day > today) {
     // Taken up all the same: numbers handed out twice would be worse.
     start.notices.push_back("Journal fra " + replay.day + " er efter i dag,");
@@ -88,6 +113,22 @@ Journal::Start Journal::open() {
   start.pace = ExpectedWait::of(changes);
   nextSeq_ = replay.lastSeq + 1;
   written_ = text.substr(0, replay.goodBytes);
+  if (replay.bareLineEnds) {
+    // Read as the lines it has; written again with the journal's own ends.
+    std::string lines;
+    for (std::size_t at = 0; at < written_.size();) {
+      const auto lf = written_.find('\n', at);
+      const std::size_t end = lf == std::string::npos ? written_.size() : lf;
+      lines.append(written_, at, end - at - (end > at && written_[end - 1] == '\r' ? 1 : 0));
+      lines += "\r\n";
+      at = end + 1;
+    }
+    written_ = std::move(lines);
+  }
+  // A journal good to its last byte gets the state appended, not written
+  // again: a start on a long day is as quick as one append.
+  appendAtStart_ = replay.damage == Replay::Damage::None && !replay.bareLineEnds &&
+                   replay.goodBytes == text.size();
   return start;
 }
 
@@ -112,6 +153,12 @@ bool Journal::clearTheWay() {
 }
 
 bool Journal::rewrite(const DayState& state) {
+  if (appendAtStart_) {
+    appendAtStart_ = false;
+    const Moment now = now_();
+    writable_ = file_.open(kFileName);
+    if (writable_ && append(snapshotLines(nextSeq_, now, state), now.day)) return true;
+  }
   file_.close();
   if (!clearTheWay()) {
     writable_ = false;
@@ -165,28 +212,35 @@ void Journal::newDate(const DayState& state) {
   }
 }
 
-void Journal::closeDay() {
+void Journal::closeDay(const DayState& state) {
   // Not ours to end or move: it holds what could not be read or set aside.
   if (!pendingAside_.empty() || unreadable_) {
     file_.close();
     return;
   }
   // The day's end goes first, so that a journal that cannot be moved is
-  // not taken up again.
+  // not taken up again. A journal gone or replaced under the desk is
+  // written whole first, as before any other line.
   const Moment now = now_();
-  const bool ended = append(journalLine(nextSeq_, now, Change(ChangeKind::End)), now.day);
+  const auto end = [&] { return journalLine(nextSeq_, now, Change(ChangeKind::End)); };
+  bool ended = append(end(), now.day);
+  if (!ended && rewrite(state)) ended = append(end(), now.day);
   file_.close();
   // The history names a day by the date it began ("<seq> <date> ...").
   const auto blank = written_.find(' ');
   const std::string day =
       blank == std::string::npos ? dateText(now.day) : written_.substr(blank + 1, 10);
   std::string notice;
-  if (keepAside(std::string(kHistoryFolder) + "/" + day, notice).empty() &&
-      !files_.wasMissing()) {
+  const std::string kept = keepEndedDay(day, notice);
+  if (kept.empty() && !files_.wasMissing()) {
     closeProblem_ = "cannot move " + std::string(kFileName) + " to " + kHistoryFolder + " (" +
                     files_.reason() + "); " +
                     (ended ? "it says the day is over, so the next start begins a new day and "
                              "moves it then"
                            : "the next start will take this day up again");
+  } else if (kept.rfind(kWaitingDayPrefix, 0) == 0) {
+    closeProblem_ = "cannot move " + std::string(kFileName) + " to " + kHistoryFolder + " (" +
+                    historyReason_ + "); the day is kept as " + kept +
+                    " beside it, and a later start moves it there";
   }
 }

@@ -9,20 +9,26 @@
 // wait for the folder's turn (which F2 may be holding for data.txt).
 //
 // open() reads the journal. A journal from today (or, the clock set back,
-// from a later day, which is said) is resumed as far as its lines are good:
-// an append cut short at the end is dropped without a word; any other
-// damage, also at the end and also before the first good line, sets the
-// file aside as journal-<date>-skadet.txt and says so. A journal whose last
+// from a later day, which is said) is resumed from its good lines, also
+// those after damage (see Replay: no number is issued twice): an append cut
+// short at the end is dropped without a word; any other damage, also at
+// the end and also before the first good line, sets the file aside as
+// journal-<date>-skadet.txt and says so. A journal whose last
 // line is from an earlier day is not resumed: it goes to the day's history
 // (historik/<its first day>.txt) and that is said; so does a journal that
-// ends with the day's end (ESC) but could not be moved then. rewrite() then
-// writes the journal again in one atomic step: the good lines it had,
-// followed by the state the desk starts from.
+// ends with the day's end (ESC) but could not be moved then; where
+// historik/ cannot take a day, it waits beside the journal as
+// historik-<day>.txt (said on row 23 through historyWarning()) and a later
+// start moves it. The first rewrite() then appends the state the desk
+// starts from to a journal that was good to its last byte (quick on a
+// long day), and otherwise writes the journal again in one atomic step:
+// the good lines before any damage, followed by that state.
 //
 // record() appends one change's line and has it on disk before it returns.
 // Before each append it makes sure the name journal.txt still points at
 // the file it appends to; a journal removed or renamed under the desk is
-// written whole again from what the desk wrote and its state. A journal
+// written whole again from what the desk wrote and its state (also at
+// ESC, before the day's end is added). A journal
 // that cannot be written is never a reason to stop: record() reports it
 // through writable(), and every later record() first tries to rewrite the
 // journal whole, which mends it. newDate() adds the state under a new date
@@ -53,6 +59,7 @@ class Journal {
   static constexpr const char* kScratchName = "journal.tmp";
   static constexpr const char* kLockName = "morvalis.lock";
   static constexpr const char* kHistoryFolder = kHistoryFolderName;
+  static constexpr const char* kWaitingDayPrefix = "historik-";
 
   using Now = std::function<Moment()>;
   using StateOf = std::function<DayState()>;
@@ -79,12 +86,18 @@ class Journal {
   // Today's date, when it is no longer the date the journal was last
   // written under: the whole state again, under the new date.
   void newDate(const DayState& state);
-  // The day ends: the journal goes to the history.
-  void closeDay();
+  // The day ends: the journal goes to the history. A journal gone or
+  // replaced under the desk is first written whole again from what the
+  // desk wrote and `state`.
+  void closeDay(const DayState& state);
   // Why closeDay() could not move the journal, in one English sentence
   // for standard error, saying what the next start will do; empty when it
   // could.
   const std::string& closeProblem() const { return closeProblem_; }
+
+  // Row 23's word while an ended day waits beside the journal because
+  // historik/ cannot take it; empty otherwise.
+  const std::string& historyWarning() const { return historyWarning_; }
 
   bool writable() const { return writable_; }
   Moment now() const { return now_(); }
@@ -93,7 +106,13 @@ class Journal {
  private:
   // journal.txt under the first free name of stem.txt, stem-2.txt, ...;
   // the name, or empty (with the reason in `notice`).
-  std::string keepAside(const std::string& stem, std::string& notice);
+  std::string keepAside(const std::string& stem, std::string& notice,
+                        const std::string& from = kFileName);
+  // An ended day to historik/<day>.txt, or where that cannot be, beside the
+  // journal as historik-<day>.txt; the name, or empty.
+  std::string keepEndedDay(const std::string& day, std::string& notice);
+  // Days left beside the journal by an earlier run go to historik/ now.
+  void moveWaitingDays();
   // Appends lines; false (and not writable) when they did not all get there.
   bool append(const std::string& lines, const CalendarDay& day);
   // Whether journal.txt may be written over: never while it holds what
@@ -112,4 +131,7 @@ class Journal {
   bool unreadable_ = false;   // journal.txt could not be read at the start
   std::string error_;
   std::string closeProblem_;
+  bool appendAtStart_ = false;  // the journal read was good to its end
+  std::string historyWarning_;
+  std::string historyReason_;
 };

@@ -1,5 +1,6 @@
 #include "journal_format.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -431,34 +432,128 @@ bool parseJournalLine(std::string_view line, std::int64_t& seq, std::string& dat
   return true;
 }
 
+namespace {
+
+// A good line after damage: the lines between are lost, so it need not fit
+// the state the lines before left. What it says of the numbers counts all
+// the same, so no number it records is ever issued again.
+bool applyAfterDamage(DayState& state, const Change& c) {
+  if (applyChange(state, c)) return true;
+  auto* series = c.category == 1 || c.category == 2
+                     ? &state.series[static_cast<std::size_t>(c.category - 1)]
+                     : nullptr;
+  auto* room = c.room >= 1 && c.room <= DayState::kRooms
+                   ? &state.rooms[static_cast<std::size_t>(c.room - 1)]
+                   : nullptr;
+  switch (c.kind) {
+    case ChangeKind::Issued:
+      // Numbers issued in lost lines wait, as far as anyone knows.
+      if (!series || c.number <= series->counter) return false;
+      series->waiting = std::min(kMostWaiting, series->waiting + (c.number - series->counter));
+      series->counter = c.number;
+      return true;
+    case ChangeKind::Called: {
+      if (!series) return false;
+      // The numbers before it were called in lost lines (first in, first out).
+      if (c.number > series->counter) series->counter = c.number;
+      series->waiting = std::min(series->waiting, series->counter - c.number);
+      if (room && *room && (*room)->category == c.category) {
+        ++(*room)->samples;
+        (*room)->lastCalled = c.number;
+        state.newestCallRoom = c.room;
+      }
+      return true;
+    }
+    case ChangeKind::Opened:
+    case ChangeKind::Room:
+      // The room's end was in a lost line.
+      if (!room || !series) return false;
+      room->reset();
+      return applyChange(state, c);
+    default:
+      return false;
+  }
+}
+
+// The highest numbers any good line records, per category: issued (F3, a
+// series' counter) and called (F4, a room's last call).
+struct Highest {
+  std::array<std::int32_t, 2> issued{};
+  std::array<std::int32_t, 2> called{};
+  void note(const Change& c) {
+    if (c.category != 1 && c.category != 2) return;
+    const auto k = static_cast<std::size_t>(c.category - 1);
+    if (c.kind == ChangeKind::Issued || c.kind == ChangeKind::Series) issued[k] = std::max(issued[k], c.number);
+    if (c.kind == ChangeKind::Called) called[k] = std::max(called[k], c.number);
+    if (c.kind == ChangeKind::Room) called[k] = std::max(called[k], c.extra);
+  }
+  // No series below what was recorded: a number at or below it is never
+  // issued again, and one recorded called never waits again.
+  void raise(DayState& state) const {
+    for (std::size_t k = 0; k < 2; ++k) {
+      auto& s = state.series[k];
+      const std::int32_t counter = std::max({s.counter, issued[k], called[k]});
+      const std::int32_t firstWaiting = std::max(s.counter - s.waiting + 1, called[k] + 1);
+      s.counter = counter;
+      s.waiting = std::clamp(counter - firstWaiting + 1, 0, kMostWaiting);
+    }
+  }
+};
+
+}  // namespace
+
 Replay replayJournal(std::string_view text, std::vector<TimedChange>* changes) {
   Replay replay;
+  Highest highest;
+  std::int64_t seenSeq = 0;  // after damage: the last good line's seq
   std::size_t start = 0;
   while (start < text.size()) {
-    const auto end = text.find("\r\n", start);
+    // Lines end in CR LF; an editor may have made that LF.
+    const auto lf = text.find('\n', start);
+    const bool bare = lf != std::string_view::npos && (lf == start || text[lf - 1] != '\r');
+    const auto end = lf == std::string_view::npos ? lf : bare ? lf : lf - 1;
+    const std::size_t next = lf == std::string_view::npos ? text.size() : lf + 1;
     std::int64_t seq = 0;
     std::string date;
     int second = kUnknownSecond;
     Change change;
-    const bool good = end != std::string_view::npos && !replay.ended &&
-                      parseJournalLine(text.substr(start, end - start), seq, date, second, change) &&
-                      (replay.lastSeq == 0 ? seq > 0 : seq == replay.lastSeq + 1) &&
-                      (replay.lastSeq != 0 || change.kind == ChangeKind::Day) &&
-                      applyChange(replay.state, change);
-    if (!good) {
-      const bool torn = end == std::string_view::npos && replay.goodLines > 0 &&
-                        looksTorn(text.substr(start));
-      replay.damage = torn ? Replay::Damage::TornEnd : Replay::Damage::Damaged;
-      return replay;
+    const bool whole = end != std::string_view::npos &&
+                       parseJournalLine(text.substr(start, end - start), seq, date, second, change);
+    bool good = false;
+    if (replay.damage == Replay::Damage::None) {
+      good = whole && !replay.ended &&
+             (replay.lastSeq == 0 ? seq > 0 : seq == replay.lastSeq + 1) &&
+             (replay.lastSeq != 0 || change.kind == ChangeKind::Day) &&
+             applyChange(replay.state, change);
+      if (!good) {
+        const bool torn = end == std::string_view::npos && replay.goodLines > 0 &&
+                          looksTorn(text.substr(start));
+        replay.damage = torn ? Replay::Damage::TornEnd : Replay::Damage::Damaged;
+        if (torn) break;
+        seenSeq = replay.lastSeq;
+      }
+    } else {
+      // Past the damage: every whole line whose check holds, in order.
+      good = whole && seq > seenSeq && !replay.ended &&
+             (change.kind == ChangeKind::End || applyAfterDamage(replay.state, change));
+      if (good) ++replay.laterLines;
     }
+    start = next;
+    if (!good) continue;
+    highest.note(change);
+    replay.bareLineEnds = replay.bareLineEnds || bare;
     replay.ended = change.kind == ChangeKind::End;
-    replay.lastSeq = seq;
     if (replay.firstDay.empty()) replay.firstDay = date;
-    replay.day = std::move(date);
-    ++replay.goodLines;
-    start = end + 2;
-    replay.goodBytes = start;
-    if (changes) changes->push_back(TimedChange{replay.day, second, std::move(change)});
+    replay.day = date;
+    if (replay.damage == Replay::Damage::None) {
+      replay.lastSeq = seq;
+      ++replay.goodLines;
+      replay.goodBytes = start;
+    } else {
+      seenSeq = seq;
+    }
+    if (changes) changes->push_back(TimedChange{std::move(date), second, std::move(change)});
   }
+  if (replay.damage == Replay::Damage::Damaged) highest.raise(replay.state);
   return replay;
 }

@@ -32,12 +32,17 @@
 // Replay applies the lines in order to an empty DayState. A line that is
 // torn, fails its checksum, breaks the count, or does not fit the state
 // (an occupied room opened, a number that is not the next, more than a
-// million waiting) is bad: the state stands as the lines before it left it.
-// Only an append cut short is harmless: a last piece without CR LF, after
-// at least one whole line, no longer than a line can be and of nothing but
-// the bytes a line is made of. Anything else that is bad (a whole line
-// that fails its check, zero bytes, line ends that are not CR LF, a line
-// too long) is damage, wherever it is.
+// million waiting) is bad. Only an append cut short is harmless: a last
+// piece without a line end, after at least one whole line, no longer than
+// a line can be and of nothing but the bytes a line is made of. Anything
+// else that is bad (a whole line that fails its check, zero bytes, a line
+// too long) is damage, wherever it is. Past damage every whole line whose
+// check holds is still taken up, in order (the lines between are lost, so
+// one that does not fit counts as far as it can: a number it records
+// issued waits, one it records called was called with those before it);
+// and no series ends below the highest number any good line records, so
+// no number is handed out twice. A line ended by LF alone (a journal an
+// editor saved) is read as the line it is.
 #pragma once
 
 #include <cstdint>
@@ -111,15 +116,17 @@ struct Replay {
   DayState state;
   std::string firstDay;      // date of the first good line; empty when none
   std::string day;           // date of the last good line; empty when none
-  std::size_t goodBytes = 0;  // the good lines' bytes, from the start
-  std::int64_t lastSeq = 0;  // seq of the last good line; 0 when none
-  std::size_t goodLines = 0;
+  std::size_t goodBytes = 0;  // the good lines' bytes before any damage, from the start
+  std::int64_t lastSeq = 0;  // seq of the last good line before any damage; 0 when none
+  std::size_t goodLines = 0;  // good lines before any damage
+  std::size_t laterLines = 0;  // good lines taken up after it
   Damage damage = Damage::None;
+  bool bareLineEnds = false;  // some good line ends in LF alone
   bool ended = false;  // the last good line is the day's end (ESC)
 };
 
-// Replays a whole journal. The first bad line ends the replay. With
-// `changes`, every good line's change goes there too, in order.
+// Replays a whole journal: the state of its good lines. With `changes`,
+// every good line's change goes there too, in order.
 Replay replayJournal(std::string_view text, std::vector<TimedChange>* changes = nullptr);
 
 // Parses one line without its CR LF (false when it is bad); `second` is

@@ -214,7 +214,7 @@ TEST_F(Following, ClosedUntilTheDeskStartsThenEveryChangeAndEachNewCallOnce) {
   EXPECT_EQ(follower.newCallRoom(), 0);
   EXPECT_TRUE(follower.newCalls().empty());
   EXPECT_EQ(follower.state(), state);
-  desk.closeDay();
+  desk.closeDay(state);
   EXPECT_TRUE(follower.poll());
   EXPECT_EQ(follower.desk(), JournalFollower::Desk::Closed);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -143,22 +144,62 @@ TEST(JournalFormat, ATornOrDamagedLineGivesTheStateBeforeOrAfterIt) {
     EXPECT_EQ(r.state, whole ? after.state : before.state) << "cut at " << cut;
     EXPECT_EQ(r.damage, whole || cut == lastStart ? Replay::Damage::None : Replay::Damage::TornEnd);
   }
-  // One changed byte in a middle line: the lines before it stand, the rest
-  // is damage in the middle.
+  // One changed byte in a middle line (child 1 issued): damage after the
+  // lines before it; the lines after it are taken up too, and the call of
+  // child 1 among them says what the lost line did. A changed LF takes the
+  // next line with it: then no series is below what the good lines record.
   const std::size_t fourth = 3;
   std::size_t start = 0;
   for (std::size_t i = 0; i < fourth; ++i) start = text.find("\r\n", start) + 2;
   const std::size_t end = text.find("\r\n", start) + 2;
-  const Replay three = replayJournal(text.substr(0, start));
   for (std::size_t at = start; at < end; ++at) {
     for (const int flip : {0x01, 0x20, 0x80}) {
       std::string damaged = text;
       damaged[at] = static_cast<char>(damaged[at] ^ flip);
       const Replay r = replayJournal(damaged);
-      EXPECT_EQ(r.state, three.state) << "byte " << at;
+      if (at + 1 != end) {
+        EXPECT_EQ(r.state, after.state) << "byte " << at;
+      }
+      EXPECT_GE(r.state.series[0].counter, 1) << "byte " << at;
+      EXPECT_EQ(r.state.series[1], (SeriesState{1, 0})) << "byte " << at;
       EXPECT_EQ(r.goodLines, fourth) << "byte " << at;
       EXPECT_EQ(r.damage, Replay::Damage::Damaged) << "byte " << at;
     }
+  }
+}
+
+// Damage in the middle of a day of numbers: whatever the good lines after
+// it record, no number at or below the highest is issued again, and a
+// number they record called is not waiting.
+TEST(JournalFormat, NoNumberIsIssuedTwiceWhateverIsLost) {
+  std::vector<Change> day = {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1, 0, {8, 0}, "A")};
+  for (int n = 1; n <= 12; ++n) {
+    day.push_back(make(ChangeKind::Issued, 0, 1, n));
+    if (n % 3 == 0) day.push_back(make(ChangeKind::Called, 1, 1, n / 3));
+  }
+  const std::string text = journalOf(day);
+  std::vector<std::size_t> starts{0};
+  while (starts.back() < text.size()) starts.push_back(text.find("\r\n", starts.back()) + 2);
+  std::mt19937 random(28);
+  for (int round = 0; round < 300; ++round) {
+    // Lose one to three whole lines, anywhere after the first.
+    std::string damaged = text;
+    std::vector<bool> lost(day.size(), false);
+    for (int k = 1 + static_cast<int>(random() % 3); k > 0; --k) lost[1 + random() % (day.size() - 1)] = true;
+    std::int32_t highestIssued = 0, highestCalled = 0;
+    for (std::size_t i = day.size(); i-- > 0;) {
+      if (lost[i]) {
+        for (std::size_t b = starts[i]; b + 2 < starts[i + 1]; ++b) damaged[b] = 'x';
+      } else if (day[i].kind == ChangeKind::Issued) {
+        highestIssued = std::max(highestIssued, day[i].number);
+      } else if (day[i].kind == ChangeKind::Called) {
+        highestCalled = std::max(highestCalled, day[i].number);
+      }
+    }
+    const SeriesState s = replayJournal(damaged).state.series[0];
+    EXPECT_GE(s.counter, std::max(highestIssued, highestCalled)) << "round " << round;
+    EXPECT_LE(s.counter - s.waiting, s.counter);
+    EXPECT_GE(s.counter - s.waiting, highestCalled) << "round " << round;
   }
 }
 
@@ -182,7 +223,7 @@ TEST(JournalFormat, OnlyAnUnfinishedLastLineIsATornEnd) {
       {text + failing, 10, Replay::Damage::Damaged},                       // whole, fails its check
       {text + std::string(4096, '\0'), 10, Replay::Damage::Damaged},       // a disk that lost data
       {text + std::string(10'000'000, '7'), 10, Replay::Damage::Damaged},  // longer than a line
-      {lfEnds, 0, Replay::Damage::Damaged},                                // through an editor
+      {lfEnds, 10, Replay::Damage::None},                                  // through an editor
       {next.substr(0, 20), 0, Replay::Damage::Damaged},                    // no whole line first
       {text + journalLine(11, kDay, end) + next, 11, Replay::Damage::Damaged},  // after the end
       {text + journalLine(11, kDay, end), 11, Replay::Damage::None},
@@ -193,6 +234,8 @@ TEST(JournalFormat, OnlyAnUnfinishedLastLineIsATornEnd) {
     EXPECT_EQ(r.damage, cases[i].damage) << "case " << i;
   }
   EXPECT_TRUE(replayJournal(text + journalLine(11, kDay, end)).ended);
+  EXPECT_EQ(replayJournal(lfEnds).state, replayJournal(text).state);
+  EXPECT_TRUE(replayJournal(lfEnds).bareLineEnds);
 
   // The longest line the desk can write is no longer than a torn end may be.
   Change longest = make(ChangeKind::Room, 5, 1, 2147483647, {23, 59}, std::string(15, '\xFF'));
