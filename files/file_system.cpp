@@ -35,6 +35,10 @@ ReadOutcome readWholeFile(FileSystem& files, const std::string& path, std::strin
     error = "cannot read " + path + ": " + files.reason();
     return ReadOutcome::Failed;
   }
+  // Room for it all at once: a long journal grown piece by piece costs
+  // more in moving memory than in reading.
+  FileStamp size;
+  if (files.stampOf(file, size) && size.size > 0) content.reserve(static_cast<std::size_t>(size.size) + 1);
   char buffer[1 << 16];
   for (;;) {
     const long long n = files.read(file, buffer, sizeof buffer);

@@ -17,15 +17,17 @@ void ExpectedWait::called(int category, long long moment, int waitingAfter) {
 ExpectedWait ExpectedWait::of(const std::vector<TimedChange>& changes) {
   ExpectedWait pace;
   DayState running;
-  for (const TimedChange& c : changes) {
-    applyChange(running, c.change);
-    if (c.change.kind == ChangeKind::Called && c.second != kUnknownSecond) {
-      const int category = c.change.category;
-      pace.called(category, momentOf(c.date, c.second),
-                  running.series[static_cast<std::size_t>(category - 1)].waiting);
-    }
-  }
+  for (const TimedChange& c : changes) pace.take(c, running);
   return pace;
+}
+
+void ExpectedWait::take(const TimedChange& c, DayState& running) {
+  applyChange(running, c.change);
+  if (c.change.kind == ChangeKind::Called && c.second != kUnknownSecond) {
+    const int category = c.change.category;
+    called(category, momentOf(c.date, c.second),
+           running.series[static_cast<std::size_t>(category - 1)].waiting);
+  }
 }
 
 std::optional<int> ExpectedWait::minutes(int category, int waiting, long long now) const {

@@ -33,6 +33,9 @@ class ExpectedWait {
 
   // The pace of the calls in a journal's changes.
   static ExpectedWait of(const std::vector<TimedChange>& changes);
+  // The same, one change at a time, in order; `running` is the state the
+  // changes so far made (start from an empty one).
+  void take(const TimedChange& change, DayState& running);
 
  private:
   struct Calls {

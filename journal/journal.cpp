@@ -76,8 +76,11 @@ Journal::Start Journal::open() {
   }
   if (text.empty()) return start;
 
-  std::vector<TimedChange> changes;
-  const Replay replay = replayJournal(text, &changes);
+  // The pace as the lines come: a long day's changes are not kept.
+  ExpectedWait pace;
+  DayState running;
+  const Replay replay =
+      replayJournal(text, [&pace, &running](TimedChange&& change) { pace.take(change, running); });
   std::string aside;
   // A day ended with ESC whose journal could not be moved then is over: it
   // goes to the history now.
@@ -110,7 +113,7 @@ Journal::Start Journal::open() {
   }
   start.resumed = true;
   start.state = replay.state;
-  start.pace = ExpectedWait::of(changes);
+  start.pace = pace;
   nextSeq_ = replay.lastSeq + 1;
   written_ = text.substr(0, replay.goodBytes);
   if (replay.bareLineEnds) {

@@ -503,6 +503,12 @@ struct Highest {
 }  // namespace
 
 Replay replayJournal(std::string_view text, std::vector<TimedChange>* changes) {
+  if (!changes) return replayJournal(text, std::function<void(TimedChange&&)>());
+  changes->reserve(changes->size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
+  return replayJournal(text, [changes](TimedChange&& change) { changes->push_back(std::move(change)); });
+}
+
+Replay replayJournal(std::string_view text, const std::function<void(TimedChange&&)>& each) {
   Replay replay;
   Highest highest;
   std::int64_t seenSeq = 0;  // after damage: the last good line's seq
@@ -552,7 +558,7 @@ Replay replayJournal(std::string_view text, std::vector<TimedChange>* changes) {
     } else {
       seenSeq = seq;
     }
-    if (changes) changes->push_back(TimedChange{std::move(date), second, std::move(change)});
+    if (each) each(TimedChange{std::move(date), second, std::move(change)});
   }
   if (replay.damage == Replay::Damage::Damaged) highest.raise(replay.state);
   return replay;

@@ -46,6 +46,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -126,8 +127,10 @@ struct Replay {
 };
 
 // Replays a whole journal: the state of its good lines. With `changes`,
-// every good line's change goes there too, in order.
+// every good line's change goes there too, in order; or to `each`, as it
+// comes (no list of a long day's changes kept).
 Replay replayJournal(std::string_view text, std::vector<TimedChange>* changes = nullptr);
+Replay replayJournal(std::string_view text, const std::function<void(TimedChange&&)>& each);
 
 // Parses one line without its CR LF (false when it is bad); `second` is
 // kUnknownSecond for a line without a time.
