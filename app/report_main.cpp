@@ -8,6 +8,7 @@
 #include "figures.hpp"
 #include "file_replacement.hpp"
 #include "history.hpp"
+#include "chart.hpp"
 #include "output.hpp"
 
 namespace {
@@ -43,6 +44,9 @@ int main(int argc, char** argv) {
   if (const auto status = line.parse(argc, argv)) return *status;
   for (const std::string* date : {&from, &to}) {
     if (!date->empty() && !isDateText(*date)) return line.error("not a date (2026-12-07): ", *date);
+  }
+  if (!from.empty() && !to.empty() && from > to) {
+    return line.error("--fra is after --til: ", from + " > " + to);
   }
   const std::string& folder = line.folder;
 

@@ -8,12 +8,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
 #include "expected_wait.hpp"
+#include "chart.hpp"
 #include "figures.hpp"
 #include "history.hpp"
 #include "output.hpp"
@@ -130,6 +132,11 @@ int main() {
               "it (text and CSV, %zu + %zu bytes)\n",
               history.patients.size(), static_cast<double>(bytes) / 1e6, took, text.size(),
               csv.size());
+  const auto drawing = std::chrono::steady_clock::now();
+  const std::string svg = reportSvg(figures, history);
+  std::printf("  the year as one picture (a summary): %.0f ms, %zu KB of SVG\n", msSince(drawing),
+              svg.size() / 1024);
+  if (const char* keep = std::getenv("MORVALIS_REPORT_PICTURE")) std::ofstream(keep) << svg;
   std::printf("  the display's expected wait on those days: shown to %.0f %% of patients; the real "
               "wait within 5 minutes of it for %.0f %% of them\n",
               100.0 * outcome.promised / std::max(outcome.patients, 1),

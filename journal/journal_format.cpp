@@ -249,7 +249,14 @@ bool isDateText(std::string_view text) {
   for (const std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u, 8u, 9u}) {
     if (text[i] < '0' || text[i] > '9') return false;
   }
-  return true;
+  // A day of the calendar: 2026-02-30 and 2026-13-45 are not.
+  const int year = (text[0] - '0') * 1000 + (text[1] - '0') * 100 + (text[2] - '0') * 10 + (text[3] - '0');
+  const int month = (text[5] - '0') * 10 + (text[6] - '0');
+  const int day = (text[8] - '0') * 10 + (text[9] - '0');
+  if (month < 1 || month > 12 || day < 1) return false;
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
 std::string dateText(const CalendarDay& date) {

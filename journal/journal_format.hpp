@@ -81,7 +81,7 @@ inline constexpr int kUnknownSecond = -1;
 // "2026-12-07".
 std::string dateText(const CalendarDay& date);
 // Whether `text` is a date as the journal writes it (ten characters, digits
-// and two dashes).
+// and two dashes) and a day of the calendar.
 bool isDateText(std::string_view text);
 
 // Seconds since 1970-01-01 of a date ("2026-12-07") at a second of its

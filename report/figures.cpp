@@ -28,7 +28,10 @@ Waits waitsOf(std::vector<double> minutes) {
   if (minutes.empty()) return w;
   std::sort(minutes.begin(), minutes.end());
   w.count = static_cast<int>(minutes.size());
-  w.median = nearestRank(minutes, 0.5);
+  // As a spreadsheet's MEDIAN: the middle value, or the mean of the two
+  // middle values of an even count.
+  const std::size_t middle = minutes.size() / 2;
+  w.median = minutes.size() % 2 == 1 ? minutes[middle] : (minutes[middle - 1] + minutes[middle]) / 2.0;
   w.p90 = nearestRank(minutes, 0.9);
   w.longest = minutes.back();
   return w;
@@ -80,7 +83,10 @@ Figures figuresOf(const History& history, const std::string& from, const std::st
     if (s.ended) {
       const int start = s.start.hour * 60 + s.start.minute;
       const int end = s.end.hour * 60 + s.end.minute;
-      row.minutes = (end - start + 1440) % 1440;  // across midnight too
+      // Across midnight when it ended on a later date; an end before the
+      // start on the same date is a clock set back: no duration.
+      const bool setBack = !s.endDay.empty() && (s.endDay < s.day || (s.endDay == s.day && end < start));
+      row.minutes = setBack ? -1 : (end - start + 1440) % 1440;
       row.perHour = row.minutes > 0 ? s.samples * 60.0 / row.minutes : 0.0;
     }
     f.shifts.push_back(row);

@@ -1,8 +1,9 @@
 // Figures: the report's tables, computed from a History.
 //
 // Waits run from F3 to F4, in minutes; only patients whose both moments
-// are known count in them. The median and the 90th percentile are the
-// nearest-rank ones (the value at rank ceil(p x n) of the sorted waits).
+// are known count in them. The median is a spreadsheet's MEDIAN (the mean
+// of the two middle waits of an even count); the 90th percentile is the
+// nearest-rank one (the wait at rank ceil(0.9 x n) of the sorted waits).
 // Per day and category: numbers issued, called, not called by the day's
 // end, and the waits of those called. Per hour: the numbers issued in it
 // (arrivals), the calls made in it, and the median wait of the patients
@@ -39,7 +40,8 @@ struct HourRow {
 
 struct ShiftRow {
   Shift shift;
-  int minutes = -1;       // start to end; -1 while the shift is open
+  int minutes = -1;       // start to end; -1 while the shift is open, or
+                          // when the clock was set back in it
   double perHour = 0.0;   // patients per hour, as F5 shows it
 };
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -44,6 +45,10 @@ class Reader {
           Patient& p = history_.patients[found->second];
           p.wasCalled = true;
           p.called = p.issued == Patient::kUnknown ? Patient::kUnknown : at;
+          if (p.called != Patient::kUnknown && p.called < p.issued) {
+            p.called = Patient::kUnknown;  // the clock was set back between
+            ++setBack_;
+          }
           p.room = c.room;
         }
         if (const auto& shift = open_[static_cast<std::size_t>(c.room - 1)]) {
@@ -56,6 +61,7 @@ class Reader {
         break;
       case ChangeKind::Leaving:
         leaving_[static_cast<std::size_t>(c.room - 1)] = c.time;
+        leavingDay_[static_cast<std::size_t>(c.room - 1)] = timed.date;
         break;
       case ChangeKind::Left:
         close(c.room);
@@ -68,8 +74,10 @@ class Reader {
     }
   }
 
-  void finish() {
+  // The calls left without a wait since the clock stood before their number.
+  int finish() {
     if (restating_) settle();
+    return setBack_;
   }
 
  private:
@@ -90,6 +98,7 @@ class Reader {
     if (shift && end) {
       history_.shifts[*shift].ended = true;
       history_.shifts[*shift].end = *end;
+      history_.shifts[*shift].endDay = leavingDay_[static_cast<std::size_t>(room - 1)];
     }
     shift.reset();
     end.reset();
@@ -107,25 +116,46 @@ class Reader {
   std::map<std::pair<int, std::int32_t>, std::size_t> numbers_;
   std::array<std::optional<std::size_t>, DayState::kRooms> open_{};
   std::array<std::optional<HourMinute>, DayState::kRooms> leaving_{};
+  std::array<std::string, DayState::kRooms> leavingDay_{};
   std::array<bool, DayState::kRooms> restated_{};
   bool restating_ = false;
+  int setBack_ = 0;
 };
 
 }  // namespace
 
 void addJournal(History& history, const std::string& file, std::string_view text) {
-  std::vector<TimedChange> changes;
-  const Replay replay = replayJournal(text, &changes);
   Reader reader(history);
-  for (const TimedChange& change : changes) reader.take(change);
-  reader.finish();
+  const Replay replay = replayJournal(text, [&reader](TimedChange&& change) { reader.take(change); });
+  const int setBack = reader.finish();
   history.files.push_back(file);
   if (replay.damage == Replay::Damage::Damaged) {
-    history.problems.push_back(
-        HistoryProblem{file, replay.goodLines + 1, "skadet; talt med til og med linje " +
-                                                       std::to_string(replay.goodLines)});
+    history.problems.push_back(HistoryProblem{
+        file, replay.goodLines + 1, "skadet; de hele linjer før og efter er talt med"});
+  }
+  if (setBack > 0) {
+    history.problems.push_back(HistoryProblem{
+        file, 0, "uret blev stillet tilbage; " + std::to_string(setBack) +
+                     (setBack == 1 ? " ventetid er udeladt" : " ventetider er udeladt")});
   }
 }
+
+namespace {
+
+// The days of one date in the order the desk named them: DATE, DATE-2, ...
+// DATE-10 (not as text, where -10 comes before -2).
+std::pair<std::string, int> dayOrder(const std::string& name) {
+  const std::string day = name.substr(0, std::min<std::size_t>(10, name.size()));
+  const std::string rest = name.size() > 14 ? name.substr(10, name.size() - 14) : std::string();
+  if (!isDateText(day) || (!rest.empty() && (rest[0] != '-' || rest.size() > 7 ||
+                                             rest.find_first_not_of("0123456789", 1) != std::string::npos ||
+                                             rest.size() == 1))) {
+    return {name, 0};
+  }
+  return {day, rest.empty() ? 1 : std::stoi(rest.substr(1))};
+}
+
+}  // namespace
 
 bool readHistory(const std::string& folder, History& history, std::string& error) {
   namespace fs = std::filesystem;
@@ -134,25 +164,44 @@ bool readHistory(const std::string& folder, History& history, std::string& error
     error = "not a directory: " + folder;
     return false;
   }
-  std::vector<std::string> names;
+  // (order, path, the name the report gives it)
+  std::vector<std::tuple<std::pair<std::string, int>, std::string, std::string>> files;
   const fs::path days = fs::path(folder) / kHistoryFolderName;
-  for (fs::directory_iterator it(days, failed), end; !failed && it != end; it.increment(failed)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() > 4 && name.ends_with(".txt")) names.push_back(name);
+  if (fs::exists(days, failed) || failed != std::errc::no_such_file_or_directory) {
+    failed.clear();
+    fs::directory_iterator it(days, failed);
+    if (failed) {
+      error = "cannot read " + days.string() + ": " + failed.message();
+      return false;
+    }
+    for (const fs::directory_iterator end; !failed && it != end; it.increment(failed)) {
+      const std::string name = it->path().filename().string();
+      if (name.size() > 4 && name.ends_with(".txt")) {
+        files.emplace_back(dayOrder(name), (days / name).string(), std::string(kHistoryFolderName) + "/" + name);
+      }
+    }
+    if (failed) {
+      error = "cannot read " + days.string() + ": " + failed.message();
+      return false;
+    }
   }
-  std::sort(names.begin(), names.end());
-  std::vector<std::pair<std::string, std::string>> files;
-  for (const auto& name : names) {
-    files.emplace_back((days / name).string(), std::string(kHistoryFolderName) + "/" + name);
+  // Days that waited beside the journal because historik/ could not take them.
+  const std::string waiting = std::string(kHistoryFolderName) + "-";
+  for (const std::string& name : FileSystem::real().namesIn(folder)) {
+    if (name.rfind(waiting, 0) == 0 && name.ends_with(".txt")) {
+      files.emplace_back(dayOrder(name.substr(waiting.size())), (fs::path(folder) / name).string(), name);
+    }
   }
-  files.emplace_back((fs::path(folder) / kJournalFileName).string(), kJournalFileName);
-  for (const auto& [path, shown] : files) {
+  std::sort(files.begin(), files.end());
+  files.emplace_back(std::pair<std::string, int>{}, (fs::path(folder) / kJournalFileName).string(),
+                     kJournalFileName);
+  for (const auto& [order, path, shown] : files) {
     std::string text, why;
     const ReadOutcome read = readWholeFile(FileSystem::real(), path, text, why);
     if (read == ReadOutcome::Missing) continue;
     if (read == ReadOutcome::Failed) {
-      history.problems.push_back(HistoryProblem{shown, 0, "kan ikke laeses: " + why});
-      continue;
+      error = why;
+      return false;
     }
     addJournal(history, shown, text);
   }

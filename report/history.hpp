@@ -7,8 +7,10 @@
 // time in a room (F1 to F2). Moments are seconds since 1970-01-01 in the
 // clock's local time as the journal writes it (so a wait across midnight is
 // counted right); kUnknown where the journal has no time (lines from before
-// lines had one). A file that is damaged or cut short counts as far as it
-// is good, and a problem names the file and the line it stopped at.
+// lines had one). A file that is damaged counts with all its good lines,
+// and a problem names the file and the first bad line. A call whose moment
+// lies before its number's (the clock set back between) has no wait: it
+// counts as called, its wait is left out, and a problem says how many.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,7 @@ struct Shift {
   HourMinute start;
   bool ended = false;
   HourMinute end;
+  std::string endDay;  // the date of its end, when it ended
   std::int32_t samples = 0;
 };
 
@@ -55,6 +58,9 @@ struct History {
 
 // Adds one journal's changes (one file) to `history`.
 void addJournal(History& history, const std::string& file, std::string_view text);
-// Reads historik/*.txt (in order of name) and journal.txt of `folder`.
-// False, with `error` set, when the folder cannot be read at all.
+// Reads historik/*.txt (the days in order, and the days of one date as
+// the desk named them: DATE, DATE-2, ..., DATE-10), the days waiting
+// beside the journal for historik/ (historik-DATE.txt) and journal.txt of
+// `folder`. False, with `error` naming what, when the folder, historik/
+// or one of the files cannot be read.
 bool readHistory(const std::string& folder, History& history, std::string& error);

@@ -9,8 +9,11 @@
 namespace {
 
 const char* categoryWord(int category) {
-  return category == 1 ? "voksne" : "boern";
+  return category == 1 ? "voksne" : "b\xC3\xB8rn";
 }
+
+// A shift still open when its day ended (or now), the same word everywhere.
+constexpr const char* kOpenShift = "\xC3\xA5" "ben";
 
 // One decimal with a decimal comma: 12.25 gives "12,3".
 std::string decimal(double value) {
@@ -54,15 +57,28 @@ std::string utf8Of(const std::string& bytes) {
   return out;
 }
 
-std::string csvField(const std::string& text) {
-  const bool formula =
-      !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@');
-  std::string field = formula ? "'" : "";
-  field += text;
+namespace {
+
+// A field as it stands, quoted where it holds a separator, a quote or a
+// line break.
+std::string csvQuoted(const std::string& field) {
   if (field.find_first_of(";\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
   for (const char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
   return quoted + "\"";
+}
+
+// Text that a spreadsheet would run as a formula, made text.
+std::string csvGuarded(const std::string& text) {
+  const bool formula =
+      !text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@');
+  return formula ? "'" + text : text;
+}
+
+}  // namespace
+
+std::string csvField(const std::string& text) {
+  return csvQuoted(csvGuarded(text));
 }
 
 std::string xmlEscaped(const std::string& text) {
@@ -87,7 +103,7 @@ std::string reportText(const Figures& f, const History& history) {
   }
   if (!history.problems.empty()) out += "\n";
   out += "Ventetid fra nummer til kald, i minutter\n";
-  out += "Dato        Kategori  Numre  Kaldt  Ikke kaldt  Median  90 %    Laengst\n";
+  out += "Dato        Kategori  Numre  Kaldt  Ikke kaldt  Median  90 %    L\xC3\xA6ngst\n";
   for (const CategoryDay& c : f.categories) {
     out += padded(c.day, 12) + padded(categoryWord(c.category), 10) +
            padded(std::to_string(c.issued), 7) + padded(std::to_string(c.called), 7) +
@@ -106,9 +122,9 @@ std::string reportText(const Figures& f, const History& history) {
     out += padded(s.shift.day, 12) + padded(std::to_string(s.shift.room), 5) +
            padded(utf8Of(s.shift.name), 17) + padded(categoryWord(s.shift.category), 10) +
            padded(clockText(s.shift.start), 7) +
-           padded(s.shift.ended ? clockText(s.shift.end) : "aaben", 7) +
+           padded(s.shift.ended ? clockText(s.shift.end) : kOpenShift, 7) +
            padded(std::to_string(s.shift.samples), 11) +
-           (s.shift.ended ? decimal(s.perHour) : std::string("-")) + "\n";
+           (s.minutes >= 0 ? decimal(s.perHour) : std::string("-")) + "\n";
   }
   return out;
 }
@@ -119,7 +135,7 @@ std::string reportCsv(const Figures& f) {
     bool first = true;
     for (const std::string& field : fields) {
       if (!first) out += ';';
-      out += csvField(field);
+      out += csvQuoted(field);
       first = false;
     }
     out += "\r\n";
@@ -128,7 +144,7 @@ std::string reportCsv(const Figures& f) {
     return w.count ? decimal(w.*which) : std::string();
   };
   row({"Dato", "Kategori", "Numre", "Kaldt", "Ikke kaldt", "Median ventetid (min)",
-       "90 % ventetid (min)", "Laengste ventetid (min)"});
+       "90 % ventetid (min)", "L\xC3\xA6ngste ventetid (min)"});
   for (const CategoryDay& c : f.categories) {
     row({c.day, categoryWord(c.category), std::to_string(c.issued), std::to_string(c.called),
          std::to_string(c.notCalled), waits(c.waits, &Waits::median), waits(c.waits, &Waits::p90),
@@ -143,94 +159,13 @@ std::string reportCsv(const Figures& f) {
   out += "\r\n";
   row({"Dato", "Rum", "Laborant", "Kategori", "Start", "Slut", "Patienter", "Patienter pr. time"});
   for (const ShiftRow& s : f.shifts) {
-    row({s.shift.day, std::to_string(s.shift.room), utf8Of(s.shift.name),
+    // The name is the only text a person typed: the guard is for it, so a
+    // number (a negative one too) stays a number.
+    row({s.shift.day, std::to_string(s.shift.room), csvGuarded(utf8Of(s.shift.name)),
          categoryWord(s.shift.category), spreadsheetTime(s.shift.start),
-         s.shift.ended ? spreadsheetTime(s.shift.end) : std::string(),
+         s.shift.ended ? spreadsheetTime(s.shift.end) : std::string(kOpenShift),
          std::to_string(s.shift.samples),
-         s.shift.ended ? decimal(s.perHour) : std::string()});
+         s.minutes >= 0 ? decimal(s.perHour) : std::string()});
   }
   return out;
-}
-
-std::string reportSvg(const Figures& f, const History& history) {
-  constexpr int kWidth = 900, kPlot = 260, kBars = 120, kLeft = 60, kRight = 880;
-  std::map<std::string, std::vector<const Patient*>> byDay;
-  for (const Patient& p : history.patients) {
-    if (std::find(f.days.begin(), f.days.end(), p.day) != f.days.end()) byDay[p.day].push_back(&p);
-  }
-  std::string body;
-  int y = 10;
-  char text[256];
-  for (const std::string& day : f.days) {
-    const auto& patients = byDay[day];
-    double longest = 10;
-    for (const Patient* p : patients) {
-      if (p->issued != Patient::kUnknown && p->called != Patient::kUnknown) {
-        longest = std::max(longest, static_cast<double>(p->called - p->issued) / 60.0);
-      }
-    }
-    const long long midnight = momentOf(day, 0);
-    const auto xOf = [&](double hours) { return kLeft + (kRight - kLeft) * hours / 24.0; };
-    body += "<text x=\"10\" y=\"" + std::to_string(y + 16) + "\" font-size=\"16\">" +
-            xmlEscaped(day) + ": ventetid efter tidspunkt for nummer</text>\n";
-    const int top = y + 30, bottom = top + kPlot;
-    std::snprintf(text, sizeof text,
-                  "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"none\" stroke=\"#888\"/>\n",
-                  kLeft, top, kRight - kLeft, kPlot);
-    body += text;
-    for (int h = 0; h <= 24; h += 2) {
-      std::snprintf(text, sizeof text,
-                    "<text x=\"%.1f\" y=\"%d\" font-size=\"11\" text-anchor=\"middle\">%02d</text>\n",
-                    xOf(h), bottom + 14, h);
-      body += text;
-    }
-    std::snprintf(text, sizeof text,
-                  "<text x=\"%d\" y=\"%d\" font-size=\"11\" text-anchor=\"end\">%.0f min</text>\n",
-                  kLeft - 4, top + 10, longest);
-    body += text;
-    for (const Patient* p : patients) {
-      if (p->issued == Patient::kUnknown || p->called == Patient::kUnknown) continue;
-      const double hours = static_cast<double>(p->issued - midnight) / 3600.0;
-      const double wait = static_cast<double>(p->called - p->issued) / 60.0;
-      std::snprintf(text, sizeof text,
-                    "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\" fill=\"%s\"><title>%s %d: %.1f min</title></circle>\n",
-                    xOf(hours), bottom - kPlot * wait / longest,
-                    p->category == 1 ? "#1f77b4" : "#ff7f0e", categoryWord(p->category), p->number,
-                    wait);
-      body += text;
-    }
-    // Arrivals per hour, as bars.
-    const int barsTop = bottom + 42, barsBottom = barsTop + kBars;
-    int most = 1;
-    for (const HourRow& h : f.hours) {
-      if (h.day == day) most = std::max(most, h.arrivals);
-    }
-    body += "<text x=\"10\" y=\"" + std::to_string(barsTop - 6) +
-            "\" font-size=\"13\">Ankomne pr. time</text>\n";
-    for (const HourRow& h : f.hours) {
-      if (h.day != day) continue;
-      const double height = static_cast<double>(kBars) * h.arrivals / most;
-      std::snprintf(text, sizeof text,
-                    "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" fill=\"#4a4\"><title>%02d: %d</title></rect>\n",
-                    xOf(h.hour) + 1, barsBottom - height, (kRight - kLeft) / 24.0 - 2, height, h.hour,
-                    h.arrivals);
-      body += text;
-    }
-    y = barsBottom + 24;
-    for (const ShiftRow& s : f.shifts) {
-      if (s.shift.day != day) continue;
-      body += "<text x=\"" + std::to_string(kLeft) + "\" y=\"" + std::to_string(y) +
-              "\" font-size=\"12\">Rum " + std::to_string(s.shift.room) + ": " +
-              xmlEscaped(utf8Of(s.shift.name)) + ", " + clockText(s.shift.start) + " til " +
-              (s.shift.ended ? clockText(s.shift.end) : std::string("nu")) + ", " +
-              std::to_string(s.shift.samples) + " patienter</text>\n";
-      y += 16;
-    }
-    y += 20;
-  }
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-         std::to_string(kWidth) + "\" height=\"" + std::to_string(y) +
-         "\" font-family=\"sans-serif\">\n" + body +
-         "<text x=\"700\" y=\"20\" font-size=\"12\" fill=\"#1f77b4\">&#9679; voksne</text>\n"
-         "<text x=\"780\" y=\"20\" font-size=\"12\" fill=\"#ff7f0e\">&#9679; boern</text>\n</svg>\n";
 }

@@ -1,12 +1,13 @@
-// The report's three forms: text for the terminal (UTF-8), CSV for a
-// spreadsheet, SVG for a browser.
+// The report as text for the terminal (UTF-8) and CSV for a spreadsheet
+// (the picture is chart.hpp's), in proper Danish words.
 //
 // CSV as a Danish spreadsheet opens it by a double-click: UTF-8 with a byte
 // order mark, fields separated by semicolons, decimal commas, CR LF; a field
 // with a semicolon, a quote or a line break is quoted, and a name beginning
 // with =, +, - or @ (which a spreadsheet would run as a formula) gets a
-// leading apostrophe, so it stays text. Names are the code page's bytes
-// and come out as UTF-8; in the SVG every name is escaped for XML.
+// leading apostrophe, so it stays text (the guard is for the names people
+// typed; the program's own numbers, a negative one too, stay numbers).
+// Names are the code page's bytes and come out as UTF-8.
 #pragma once
 
 #include <string>
@@ -15,7 +16,6 @@
 
 std::string reportText(const Figures& figures, const History& history);
 std::string reportCsv(const Figures& figures);
-std::string reportSvg(const Figures& figures, const History& history);
 
 // A name's code-page bytes as UTF-8.
 std::string utf8Of(const std::string& bytes);

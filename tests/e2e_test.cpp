@@ -349,14 +349,20 @@ TEST_F(EndToEnd, ADayOnTheDeskThenItsReport) {
   const std::string csv = (dir_ / "dag.csv").string();
   const std::string text =
       runCommand(std::string(MORVALIS_REPORT_BINARY) + " --csv " + csv + " " + dir_.string());
-  EXPECT_NE(text.find("2026-12-07  voksne    2      2      0           12,0    30,0    30,0"),
+  EXPECT_NE(text.find("2026-12-07  voksne    2      2      0           21,0    30,0    30,0"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("2026-12-07  1    Anne             voksne    8.00   aaben"), std::string::npos)
+  EXPECT_NE(text.find("2026-12-07  1    Anne             voksne    8.00   \xC3\xA5" "ben"), std::string::npos)
       << text;
   const std::string table = WorkDirectory::read(csv);
-  EXPECT_NE(table.find("2026-12-07;voksne;2;2;0;12,0;30,0;30,0\r\n"), std::string::npos) << table;
-  EXPECT_NE(table.find("2026-12-07;boern;1;0;1;;;\r\n"), std::string::npos) << table;
+  EXPECT_NE(table.find("2026-12-07;voksne;2;2;0;21,0;30,0;30,0\r\n"), std::string::npos) << table;
+  EXPECT_NE(table.find("2026-12-07;b\xC3\xB8rn;1;0;1;;;\r\n"), std::string::npos) << table;
+  // Dates a calendar has, in their order.
+  for (const char* bad : {"--fra 2026-12-05 --til 2026-12-01", "--til 2026-13-45", "--fra 2026-02-30"}) {
+    EXPECT_EQ(runCommand(std::string(MORVALIS_REPORT_BINARY) + " " + bad + " " + dir_.string() +
+                         " >/dev/null 2>&1; echo status=$?"),
+              "status=2\n") << bad;
+  }
 }
 
 // Tickets from the real program, on Linux and (the Windows build under
