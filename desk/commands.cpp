@@ -108,7 +108,7 @@ void patientCalled(FrontDesk& desk) {
   Change called{ChangeKind::Called, room, shift->getCategory()};
   called.number = number;
   desk.record(called);
-  desk.paceCall(shift->getCategory());
+  desk.paceCall(room, shift->getCategory());
   showCalledPatient(number, shift->getCategory());
   desk.showWaitingCounts(desk.queues[0]->length(), desk.queues[1]->length());
 }

@@ -149,13 +149,14 @@ void FrontDesk::printTicket(int category, std::int32_t number) {
                 at.day.year, at.second / 3600, at.second / 60 % 60);
   ticket.when = when;
   ticket.ahead = queues[static_cast<std::size_t>(category - 1)]->length() - 1;
-  ticket.expectedMinutes = pace.minutes(category, ticket.ahead, momentOf(dateText(at.day), at.second));
+  ticket.expectedMinutes = pace.minutes(category, ticket.ahead, roomsOf(dayState(), category),
+                                        momentOf(dateText(at.day), at.second));
   printer->print(ticketBytes(ticket));
 }
 
-void FrontDesk::paceCall(int category) {
+void FrontDesk::paceCall(int room, int category) {
   const Moment at = now();
-  pace.called(category, momentOf(dateText(at.day), at.second),
+  pace.called(room, category, momentOf(dateText(at.day), at.second),
               queues[static_cast<std::size_t>(category - 1)]->length());
 }
 

@@ -53,8 +53,8 @@ class FrontDesk : public MainScreen {
   void record(const Change& change);
   // F3's ticket for `number`, to the printer if there is one; never waits.
   void printTicket(int category, std::int32_t number);
-  // A call for the expected wait.
-  void paceCall(int category);
+  // A call into `room` for the expected wait.
+  void paceCall(int room, int category);
 
   DeskClock clock;
   std::array<std::unique_ptr<nummerserie>, 2> queues;

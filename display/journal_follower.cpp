@@ -66,6 +66,13 @@ bool JournalFollower::poll() {
       std::vector<TimedChange> changes;
       const Replay replay = replayJournal(text, &changes);
       expectedWait_ = ExpectedWait::of(changes);
+      // The usual pace of the days before, read once a day.
+      const std::string today = dateText(today_());
+      if (usualDay_ != today) {
+        usual_ = ExpectedWait::readUsual(files_, folder_, today);
+        usualDay_ = today;
+      }
+      expectedWait_.setUsual(usual_);
       // Every call since the last read, also several that came together;
       // a journal begun anew (a new day) counts from its start.
       const std::int64_t firstSeq = replay.lastSeq - static_cast<std::int64_t>(changes.size()) + 1;

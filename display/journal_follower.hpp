@@ -59,4 +59,6 @@ class JournalFollower {
   std::vector<std::pair<int, std::int32_t>> newCalls_;
   std::int64_t seenSeq_ = 0;  // the last line read
   ExpectedWait expectedWait_;
+  ExpectedWait::Usual usual_;
+  std::string usualDay_;  // the day usual_ was read for
 };

@@ -78,7 +78,8 @@ void WaitingRoomDisplay::run() {
             momentOf(dateText(clocks_.today()), now.hour * 3600 + now.minute * 60 + now.second);
         for (int c = 1; c <= 2; ++c) {
           room.expectedMinutes[static_cast<std::size_t>(c - 1)] = follower_.expectedWait().minutes(
-              c, room.state.series[static_cast<std::size_t>(c - 1)].waiting, moment);
+              c, room.state.series[static_cast<std::size_t>(c - 1)].waiting, roomsOf(room.state, c),
+              moment);
         }
       }
       drawWaitingRoom(room, size.first, size.second);

@@ -66,6 +66,10 @@ void Journal::moveWaitingDays() {
 Journal::Start Journal::open() {
   Start start;
   moveWaitingDays();
+  // The pace of the same hours on the days before, for the day's first
+  // patients.
+  const ExpectedWait::Usual usual = ExpectedWait::readUsual(files_, ".", dateText(now_().day));
+  start.pace.setUsual(usual);
   std::string text, error;
   const ReadOutcome read = readWholeFile(files_, kFileName, text, error);
   if (read == ReadOutcome::Failed) {
@@ -114,6 +118,7 @@ Journal::Start Journal::open() {
   start.resumed = true;
   start.state = replay.state;
   start.pace = pace;
+  start.pace.setUsual(usual);
   nextSeq_ = replay.lastSeq + 1;
   written_ = text.substr(0, replay.goodBytes);
   if (replay.bareLineEnds) {

@@ -125,21 +125,61 @@ TEST(WaitingRoomView, ExpectedWaitsBesideTheCounts) {
   EXPECT_EQ(narrow.grid().rowText(11), " Ventende: voksne 3, boern 1            ");
 }
 
-TEST(ExpectedWait, FromThePaceOfCallsWhileOthersWaited) {
+// A room's pace: the time between its calls while others waited; two
+// rooms serve twice as fast; the usual pace of the days before speaks for
+// the morning's first patients; nothing where nothing is known.
+TEST(ExpectedWait, FromEachRoomsPaceAndTheUsualOfTheDaysBefore) {
   ExpectedWait wait;
   const long long t = 9 * 3600;
-  wait.called(1, t - 7200, 3);  // two hours ago: not the pace now
-  wait.called(1, t - 480, 3);
-  EXPECT_FALSE(wait.minutes(1, 2, t)) << "too few calls in the hour to say";
-  wait.called(1, t - 240, 2);
-  wait.called(1, t, 1);
-  EXPECT_EQ(wait.minutes(1, 2, t), 10) << "3 turns of 4 minutes: 12, about 10";
-  EXPECT_EQ(wait.minutes(1, 0, t + 60), 5) << "at least 5";
-  EXPECT_FALSE(wait.minutes(2, 0, t)) << "the children's calls are their own";
-  EXPECT_FALSE(wait.minutes(1, 2, t - 3600)) << "a clock set back: no call lies ahead";
+  wait.called(1, 1, t - 7200, 3);  // two hours ago: not the pace now
+  wait.called(1, 1, t - 720, 3);
+  wait.called(2, 1, t - 700, 3);  // room 2's first: no gap of its own yet
+  EXPECT_FALSE(wait.minutes(1, 2, 1, t)) << "too few gaps in the hour to say";
+  wait.called(1, 1, t - 480, 3);
+  wait.called(1, 1, t - 240, 2);
+  wait.called(1, 1, t, 1);
+  EXPECT_EQ(wait.minutes(1, 2, 1, t), 10) << "3 turns of 4 minutes in one room: 12, about 10";
+  EXPECT_EQ(wait.minutes(1, 5, 2, t), 10) << "6 turns of 4 minutes in two rooms: 12";
+  EXPECT_EQ(wait.minutes(1, 0, 1, t + 60), 5) << "at least 5";
+  EXPECT_FALSE(wait.minutes(1, 2, 0, t)) << "no room open";
+  EXPECT_FALSE(wait.minutes(2, 0, 1, t)) << "the children's calls are their own";
+  EXPECT_FALSE(wait.minutes(1, 2, 1, t - 3600)) << "a clock set back: no call lies ahead";
   ExpectedWait idle;  // nobody waited between the calls: the rooms keep up
-  for (int i = 0; i < 3; ++i) idle.called(1, t + i * 900, 0);
-  EXPECT_EQ(idle.minutes(1, 0, t + 1800), 5);
+  for (int i = 0; i < 3; ++i) idle.called(1, 1, t + i * 900, 0);
+  EXPECT_EQ(idle.minutes(1, 0, 1, t + 1800), 5);
+
+  // The days before: a room took 6 minutes a patient at 8 and 2 at 9.
+  std::vector<std::string> days;
+  for (int d = 1; d <= 2; ++d) {
+    std::string text;
+    std::int64_t seq = 1;
+    const CalendarDay day{2026, 12, d};
+    const auto add = [&](int second, Change c) { text += journalLine(seq++, Moment{day, second}, c); };
+    add(7 * 3600, Change(ChangeKind::Day));
+    Change opened(ChangeKind::Opened, 1, 1);
+    add(7 * 3600, opened);
+    for (int n = 1; n <= 20; ++n) {
+      Change issued(ChangeKind::Issued, 0, 1);
+      issued.number = n;
+      add(7 * 3600, issued);
+    }
+    int at = 8 * 3600;
+    for (int n = 1; n <= 20; ++n, at += at < 9 * 3600 ? 360 : 120) {
+      Change called(ChangeKind::Called, 1, 1);
+      called.number = n;
+      add(at, called);
+    }
+    days.push_back(text);
+  }
+  const ExpectedWait::Usual usual = ExpectedWait::usualOf(days);
+  EXPECT_DOUBLE_EQ(usual.at(1, 8).value_or(0), 360.0);
+  EXPECT_DOUBLE_EQ(usual.at(1, 9).value_or(0), 120.0);
+  EXPECT_FALSE(usual.at(2, 8)) << "no children's gaps";
+  ExpectedWait morning;
+  morning.setUsual(usual);
+  const long long opening = 8 * 3600;
+  EXPECT_EQ(morning.minutes(1, 9, 2, opening), 30) << "the burst before any call: 10 x 6 min / 2 rooms";
+  EXPECT_EQ(morning.minutes(1, 9, 2, 9 * 3600 + 60), 10) << "the usual of the hour";
 }
 
 TEST(WaitingRoomView, ClosedQuietlyWithTheTime) {
