@@ -52,7 +52,12 @@ int main(int argc, char** argv) {
 
   History history;
   std::string error;
-  if (!readHistory(folder, history, error)) return line.error("", error);
+  if (!readHistory(folder, history, error)) {
+    if (error.rfind("not a directory", 0) == 0) return line.error("", error);
+    // A history that cannot be read is never reported as no history.
+    std::fprintf(stderr, "morvalis-rapport: %s\n", error.c_str());
+    return 1;
+  }
   if (history.files.empty() && history.problems.empty()) {
     std::printf("Ingen historik endnu i %s: hverken historik/ eller journal.txt.\n", folder.c_str());
     return 0;
