@@ -32,6 +32,10 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+  // One spoken call, in a process of its own (see systemSpeech()).
+  if (argc == 3 && std::strcmp(argv[1], "--tal") == 0) return speakHere(argv[2]);
+#endif
   bool quiet = false, beepOnly = false;
   CommandLine line{"morvalis-display", kUsage, {{"--quiet", &quiet}, {"--bip", &beepOnly}}, {}};
   if (const auto status = line.parse(argc, argv)) return *status;

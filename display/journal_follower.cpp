@@ -28,6 +28,7 @@ void JournalFollower::take(Desk desk, const DayState& state, const std::string& 
 
 bool JournalFollower::poll() {
   newCalls_.clear();
+  newCallMoments_.clear();
   const Desk deskBefore = desk_;
   const DayState stateBefore = state_;
   const std::string problemBefore = problem_;
@@ -82,7 +83,13 @@ bool JournalFollower::poll() {
         if (polled_ && c.kind == ChangeKind::Called &&
             firstSeq + static_cast<std::int64_t>(i) > seenSeq_) {
           newCalls_.emplace_back(c.room, c.number);
+          newCallMoments_.push_back(changes[i].second == kUnknownSecond
+                                        ? -1
+                                        : momentOf(changes[i].date, changes[i].second));
         }
+      }
+      if (!changes.empty() && changes.back().second != kUnknownSecond) {
+        newestMoment_ = momentOf(changes.back().date, changes.back().second);
       }
       seenSeq_ = replay.lastSeq;
       // A line the desk is still writing is a torn end, not damage.

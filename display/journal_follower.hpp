@@ -42,6 +42,12 @@ class JournalFollower {
   // Every call the latest poll found new (room, number), in order: also
   // several that came between two polls.
   const std::vector<std::pair<int, std::int32_t>>& newCalls() const { return newCalls_; }
+  // Their moments by the desk's clock (see momentOf), in the same order.
+  const std::vector<long long>& newCallMoments() const { return newCallMoments_; }
+  // The moment of the journal's newest line by the desk's clock; -1 before
+  // one was read. Its age when it was read is near zero when the read was
+  // woken by the desk's write.
+  long long newestMoment() const { return newestMoment_; }
 
  private:
   void take(Desk desk, const DayState& state, const std::string& problem);
@@ -57,6 +63,8 @@ class JournalFollower {
   std::string problem_;
   int newCallRoom_ = 0;
   std::vector<std::pair<int, std::int32_t>> newCalls_;
+  std::vector<long long> newCallMoments_;
+  long long newestMoment_ = -1;
   std::int64_t seenSeq_ = 0;  // the last line read
   ExpectedWait expectedWait_;
   ExpectedWait::Usual usual_;

@@ -38,12 +38,22 @@ void WaitingRoomDisplay::run() {
         highlight = follower_.newCallRoom();
         highlightEnds = clocks_.milliseconds() + kHighlightMs;
       }
+      // The desk's clock: the newest line's moment, read as it was written.
+      if (follower_.newestMoment() >= 0 && follower_.newestMoment() != deskMoment_) {
+        if (deskMoment_ >= 0) deskClockKnown_ = true;  // a change seen as it came
+        deskMoment_ = follower_.newestMoment();
+        deskMomentAtMs_ = clocks_.milliseconds();
+      }
       // Each call heard, also several that came together, and one that
-      // came with the desk's first lines.
+      // came with the desk's first lines; a call older than a minute by
+      // the desk's clock (a share that was away) is shown, not spoken.
       if (!quiet_ && !follower_.newCalls().empty()) {
-        if (announcer_ && !announcer_->failed()) {
-          for (const auto& [r, number] : follower_.newCalls()) {
-            announcer_->announce(announcementOf(number, r));
+        if (announcer_ && !announcer_->hung()) {
+          for (std::size_t i = 0; i < follower_.newCalls().size(); ++i) {
+            const auto [r, number] = follower_.newCalls()[i];
+            const long long at = follower_.newCallMoments()[i];
+            const double age = at < 0 ? 0.0 : static_cast<double>(deskMoment_ - at);
+            announcer_->announce(announcementOf(number, r), r, age);
           }
         } else {
           Console::print("\a");
@@ -54,11 +64,16 @@ void WaitingRoomDisplay::run() {
       highlight = 0;
       redraw = true;
     }
-    // Speech that failed is said once it has, and from then on the beep.
-    if (announcer_ && !speechFailed && announcer_->failed()) {
-      speechFailed = true;
-      redraw = true;
-      if (!quiet_) Console::print("\a");  // for the call it could not speak
+    // Each call that could not be spoken gets its beep, and the problem
+    // row says why until a call is spoken again.
+    if (announcer_) {
+      const int failures = announcer_->failures();
+      if (failures > beeped_ && !quiet_) Console::print("\a");
+      beeped_ = failures;
+      const bool failedNow = announcer_->failed();
+      if (failedNow && !speechFailed && !quiet_ && announcer_->hung()) Console::print("\a");
+      if (failedNow != speechFailed) redraw = true;
+      speechFailed = failedNow;
     }
     const TimeOfDay now = clocks_.timeOfDay();
     if (now.minute != shownMinute) {
@@ -74,8 +89,12 @@ void WaitingRoomDisplay::run() {
       if (room.problem.empty() && speechFailed) room.problem = announcer_->problem();
       room.now = now;
       if (clocks_.today) {
+        // The expected wait by the desk's clock where the journal has told
+        // it, so a display PC whose clock is off says what one beside the
+        // desk says.
         const long long moment =
-            momentOf(dateText(clocks_.today()), now.hour * 3600 + now.minute * 60 + now.second);
+            deskClockKnown_ ? deskMoment_ + (clocks_.milliseconds() - deskMomentAtMs_) / 1000
+                            : momentOf(dateText(clocks_.today()), now.hour * 3600 + now.minute * 60 + now.second);
         for (int c = 1; c <= 2; ++c) {
           room.expectedMinutes[static_cast<std::size_t>(c - 1)] = follower_.expectedWait().minutes(
               c, room.state.series[static_cast<std::size_t>(c - 1)].waiting, roomsOf(room.state, c),

@@ -3,9 +3,14 @@
 // journal as soon as `watch` says the folder changed, and every `kPollMs`
 // in any case (network shares, Windows), lets the
 // newest call stand out for kHighlightMs and announces it once (unless
-// quiet): spoken by `announcer` when there is one and it can speak, else a
-// beep; a display that cannot speak says so on the problem row, keeps the time of day current, and ends on q or ESC; every other
-// key does nothing. Between those it waits for keys: no busy loop.
+// quiet): spoken by `announcer` when there is one and it does not hang,
+// else a beep; a call that could not be spoken is beeped when that is
+// known, and the problem row says why until a call is spoken again. The
+// expected waits are judged by the desk's clock (the journal's newest line
+// and the time since it was read) once the journal has changed while the
+// display ran. It keeps the time of day current and ends on q or ESC;
+// every other key does nothing. Between those it waits for keys: no busy
+// loop.
 #pragma once
 
 #include <cstdint>
@@ -38,4 +43,8 @@ class WaitingRoomDisplay {
   bool quiet_;
   FileWatch* watch_;
   Announcer* announcer_;
+  int beeped_ = 0;                 // the speech failures beeped for
+  long long deskMoment_ = -1;      // the journal's newest line, by the desk's clock
+  std::int64_t deskMomentAtMs_ = 0;  // when it was read, on the steady count
+  bool deskClockKnown_ = false;    // read as it was written, not at start
 };

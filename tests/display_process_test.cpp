@@ -115,6 +115,14 @@ class ScratchPulse {
       why_ = "no pulseaudio and parec here (Debian's pulseaudio, pulseaudio-utils)";
       return;
     }
+    start();
+  }
+  // The server gone (as a killed one is), and back.
+  void stop() {
+    server_.stop();
+    std::filesystem::remove(dir_ / "native");
+  }
+  void start() {
     server_ = TestServer({"/usr/bin/pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
                           "--use-pid-file=no",
                           "--load=module-native-protocol-unix socket=" + (dir_ / "native").string() +
@@ -194,13 +202,33 @@ TEST(DisplayProcess, CallsAreSpokenThroughARealSoundServerWholeAndInTurn) {
   };
   const auto [oneDelay, oneLength] = spoken("\x1bOS1", 1);
   ASSERT_GT(oneLength, 0.5) << "the call was heard";
-  const auto [twoDelay, twoLength] = spoken("\x1bOS1\x1bOS1", 2);
+  desk.send("\x1bOP2vIb\r");
+  const auto [twoDelay, twoLength] = spoken("\x1bOS1\x1bOS2", 2);
   EXPECT_LT(oneDelay, 0.5);
   EXPECT_LT(twoDelay, 0.5);
   EXPECT_GT(twoLength, 1.8 * oneLength) << "two calls, each whole, one after the other";
   std::printf("speech: key press to the first sound at the sink %.0f ms; one call %.2f s, two "
               "quick calls %.2f s\n",
               1000 * oneDelay, oneLength, twoLength);
+
+  // The sound server goes: the call is beeped and the problem row says
+  // why within 2 s; it comes back: the next call is heard.
+  pulse.stop();
+  desk.send("\x1bORv\x1bOS1");
+  const auto gone = steady_clock::now();
+  EXPECT_TRUE(display.waitFor([](const VtModel& m) { return shows(m, "Kan ikke tale: ingen lyd"); },
+                              milliseconds(4000)));
+  EXPECT_LT(steady_clock::now() - gone, milliseconds(2500));
+  EXPECT_FALSE(display.waitFor([](const VtModel& m) { return shows(m, "onnection"); }, milliseconds(10)))
+      << "nothing of the sound library on the picture";
+  pulse.start();
+  ASSERT_TRUE(pulse.whyNot().empty()) << pulse.whyNot();
+  desk.send("\x1bORv");
+  ASSERT_TRUE(desk.waitFor([](const VtModel& m) { return shows(m, "Ventende: 1 - 0"); }));
+  const auto [backDelay, backLength] = spoken("\x1bOS1", 1);
+  EXPECT_GT(backLength, 0.5) << "heard again, the display not restarted";
+  EXPECT_TRUE(display.waitFor([](const VtModel& m) { return !shows(m, "Kan ikke tale"); }, milliseconds(3000)));
+  (void)backDelay;
   desk.send("\x1b");
   display.send("q");
 }
