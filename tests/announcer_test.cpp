@@ -89,7 +89,9 @@ TEST(Announcer, AWaitingRoomHearsWhatIsCurrent) {
   Announcer announcer(voice.speak(), 100);
   announcer.announce("old", 4, 61.0);
   for (int i = 1; i <= 20; ++i) {
-    announcer.announce("n" + std::to_string(i), 1 + i % 3);
+    std::string text = "n";  // appended: GCC 12 warns of "n" + string wrongly at -O3
+    text += std::to_string(i);
+    announcer.announce(text, 1 + i % 3);
     std::this_thread::sleep_for(milliseconds(100));
   }
   std::this_thread::sleep_for(milliseconds(2000));
