@@ -44,7 +44,13 @@ bool JournalFollower::poll() {
     const std::string reason = files_.reason();
     FileStamp folder;
     if (!files_.stamp(folder_, folder) || !folder.folder) {
-      take(Desk::Unreadable, DayState{}, "Mappen " + folder_ + " findes ikke");
+      take(Desk::Unreadable, DayState{},
+           files_.wasMissing() || folder.size >= 0 ? "Mappen " + folder_ + " findes ikke"
+                                                   : "Mappen kan ikke laeses: " + files_.reason());
+    } else if (missing && folderIdentity_ != 0 && folder.identity != folderIdentity_) {
+      // Not the folder the journal was in: a share unmounted under the
+      // display leaves the empty folder it was mounted on.
+      take(Desk::Unreadable, DayState{}, "Mappen kan ikke laeses: den delte mappe er vaek");
     } else if (missing) {
       take(Desk::Closed, DayState{}, "");
     } else {
@@ -64,6 +70,8 @@ bool JournalFollower::poll() {
       take(Desk::Unreadable, state_, "Journalen kan ikke laeses: " + files_.reason());
     } else {
       stamp_ = now;
+      FileStamp folder;
+      if (files_.stamp(folder_, folder)) folderIdentity_ = folder.identity;
       std::vector<TimedChange> changes;
       const Replay replay = replayJournal(text, &changes);
       expectedWait_ = ExpectedWait::of(changes);

@@ -7,8 +7,9 @@
 // line the desk is still writing is read on a later poll, when the stamp
 // has changed again. The desk is Closed when there is no journal, its last
 // line ends the day, or is from an earlier day than today; Unreadable when
-// the journal cannot be read or is damaged, with the reason in
-// problem() and the state as far as it could be read.
+// the journal cannot be read or is damaged, or the folder is not the one
+// the journal was read in (a share unmounted under the display), with the
+// reason in problem() and the state as far as it could be read.
 #pragma once
 
 #include <cstdint>
@@ -65,6 +66,7 @@ class JournalFollower {
   std::vector<std::pair<int, std::int32_t>> newCalls_;
   std::vector<long long> newCallMoments_;
   long long newestMoment_ = -1;
+  long long folderIdentity_ = 0;  // the folder the journal was last read in
   std::int64_t seenSeq_ = 0;  // the last line read
   ExpectedWait expectedWait_;
   ExpectedWait::Usual usual_;
