@@ -39,6 +39,7 @@ for path in usr/bin/morvalis usr/bin/morvalis-display usr/bin/morvalis-rapport \
   usr/share/man/man1/morvalis.1.gz usr/share/man/man1/morvalis-display.1.gz \
   usr/share/man/man1/morvalis-rapport.1.gz usr/share/doc/morvalis/copyright \
   usr/lib/systemd/system/morvalis-display@.service \
+  usr/lib/systemd/system/getty@tty2.service.d/morvalis-display.conf \
   usr/share/doc/morvalis/changelog.gz; do
   grep -q " \./$path\$" <<<"$contents" || fail "$path is missing from $deb"
 done

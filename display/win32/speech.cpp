@@ -35,14 +35,14 @@ bool speaksDanish(ISpObjectToken* voice) {
   return danish;
 }
 
-// The first Danish voice, or nullptr.
-ISpObjectToken* danishVoice() {
+// The first Danish voice of a token category, or nullptr.
+ISpObjectToken* danishVoiceIn(const wchar_t* id) {
   ISpObjectTokenCategory* category = nullptr;
   IEnumSpObjectTokens* tokens = nullptr;
   ISpObjectToken* found = nullptr;
   if (SUCCEEDED(CoCreateInstance(CLSID_SpObjectTokenCategory, nullptr, CLSCTX_ALL,
                                  IID_ISpObjectTokenCategory, reinterpret_cast<void**>(&category))) &&
-      SUCCEEDED(category->SetId(SPCAT_VOICES, FALSE)) &&
+      SUCCEEDED(category->SetId(id, FALSE)) &&
       SUCCEEDED(category->EnumTokens(L"Language=406", nullptr, &tokens))) {
     ISpObjectToken* voice = nullptr;
     ULONG count = 0;
@@ -58,6 +58,14 @@ ISpObjectToken* danishVoice() {
   if (tokens) tokens->Release();
   if (category) category->Release();
   return found;
+}
+
+// The voices of SAPI's own category, then those Windows 10 and 11 add
+// through Settings > Time & language > Speech (OneCore voices, kept in a
+// category of their own that SAPI reads all the same).
+ISpObjectToken* danishVoice() {
+  if (ISpObjectToken* voice = danishVoiceIn(SPCAT_VOICES)) return voice;
+  return danishVoiceIn(L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Speech_OneCore\\Voices");
 }
 
 }  // namespace
@@ -83,7 +91,7 @@ Announcer::Speak systemSpeech() {
       }
     }
     if (FAILED(engine->Speak(wide(text).c_str(), SPF_DEFAULT, nullptr))) {
-      problem = "Kan ikke tale: lyden svigtede";
+      problem = "Kan ikke tale: ingen lyd";
       return false;
     }
     return true;
