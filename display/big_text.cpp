@@ -7,7 +7,7 @@ constexpr char kFull = '\xDB', kUpper = '\xDF', kLower = '\xDC';
 // 5 x 7; '#' is a pixel.
 const char* const* glyphOf(char c) {
   static const char* const digits[10][7] = {
-      {" ### ", "#   #", "#  ##", "# # #", "##  #", "#   #", " ### "},
+      {" ### ", "#   #", "#   #", "#   #", "#   #", "#   #", " ### "},  // no slash: never read as Ø
       {"  #  ", " ##  ", "  #  ", "  #  ", "  #  ", "  #  ", " ### "},
       {" ### ", "#   #", "    #", "   # ", "  #  ", " #   ", "#####"},
       {"#####", "   # ", "  #  ", "   # ", "    #", "#   #", " ### "},
@@ -25,6 +25,8 @@ const char* const* glyphOf(char c) {
   if (c == 'R') return R;
   if (c == 'u') return u;
   if (c == 'm') return m;
+  static const char* const dash[7] = {"     ", "     ", "     ", " ### ", "     ", "     ", "     "};
+  if (c == '-') return dash;
   return nullptr;
 }
 

@@ -2,7 +2,8 @@
 // characters (full block, upper and lower half block), which every terminal
 // and the Linux console draw.
 //
-// The font has the digits, "R", "u", "m" and the blank, 5 x 7 pixels each,
+// The font has the digits (a zero without a slash, never read as Ø), "R",
+// "u", "m", "-" and the blank, 5 x 7 pixels each,
 // one blank pixel column between glyphs. A pixel is `width` columns wide
 // and `height` half rows high (a half block is one pixel of height 1), so
 // with width == height the pixels look square in the usual cell of twice

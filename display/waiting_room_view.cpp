@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "big_text.hpp"
 #include "console.hpp"
@@ -46,14 +47,19 @@ void drawClosed(const WaitingRoom& room, int columns, int rows) {
 }
 
 // Big glyphs for `text`, as large as fit `maxRows` rows and `columns`
-// columns, pixels as square as the width allows; width 0: they do not.
+// columns, pixels as square as the width allows and never more than
+// kMostStretch times as tall as wide (a half row is about a column tall),
+// so a portrait screen gets smaller digits, never thin ones; width 0: they
+// do not fit. (Two would keep 80 x 25's call to 7 rows of 25; three gives
+// it 11.)
+constexpr int kMostStretch = 3;
 struct Scale {
   int width = 0, height = 0;
 };
 Scale fit(const std::string& text, int maxRows, int columns) {
   for (int height = 2 * maxRows; height >= 1; --height) {
     if (BigText::rowCount(height) > maxRows) continue;
-    for (int width = height; width >= 1; --width) {
+    for (int width = height; width >= 1 && kMostStretch * width >= height; --width) {
       if (BigText::columns(text, width) <= columns) return {width, height};
     }
   }
@@ -104,6 +110,40 @@ std::string expectedWaits(const WaitingRoom& room, bool units) {
   return text.empty() || units ? text : text + " min";
 }
 
+// The rooms with a shift, the newest call's first, then in their order.
+std::vector<int> roomsShown(const WaitingRoom& room) {
+  std::vector<int> order;
+  const int newest = room.state.newestCallRoom;
+  if (newest >= 1 && room.state.rooms[static_cast<std::size_t>(newest - 1)]) order.push_back(newest);
+  for (int r = 1; r <= DayState::kRooms; ++r) {
+    if (r != newest && room.state.rooms[static_cast<std::size_t>(r - 1)]) order.push_back(r);
+  }
+  return order;
+}
+
+// The table's rooms in big glyphs: side by side in `across` columns of
+// cells where that makes them larger.
+struct Grid {
+  Scale scale;
+  int across = 1, cellColumns = 0, cellRows = 0;
+};
+Grid gridFor(int rooms, int rows, int columns) {
+  Grid best;
+  for (int across = 1; across <= 3 && across <= rooms; ++across) {
+    const int down = (rooms + across - 1) / across;
+    const int cellColumns = (columns - 2) / across - 2;
+    const int cellRows = rows / down;
+    // The cell: "Rum 5 999" in glyphs, its category in a line beside it.
+    const Scale scale = fit("Rum 5 999", cellRows - 1, cellColumns - 8);
+    if (scale.height > best.scale.height ||
+        (scale.height == best.scale.height && scale.width > best.scale.width)) {
+      best = Grid{scale, across, cellColumns, cellRows};
+    }
+  }
+  if (best.scale.height < 2) best.scale = Scale{};  // no gain in glyphs of one half row a pixel
+  return best;
+}
+
 void drawOpen(const WaitingRoom& room, int columns, int rows) {
   Console::setBackground(Blue);
   Console::clear();
@@ -115,48 +155,62 @@ void drawOpen(const WaitingRoom& room, int columns, int rows) {
   Console::setTextColor(White);
   put(1, 2, std::string(static_cast<std::size_t>(columns), kRule), columns);
 
+  const std::vector<int> shown = roomsShown(room);
+  const int open = static_cast<int>(shown.size());
   const bool large = columns >= 60 && rows >= 20;
   int row = 4;
   if (large) {
-    // At least a third of the rows, and room below for the table.
-    const int band = std::min(rows - 10, (rows * 9 + 19) / 20);
+    // At least a third of the rows, and more where few rooms leave it free.
+    const int band = open <= 2 ? std::min(rows - 10, (rows * 9 + 19) / 20) : (rows + 2) / 3;
     row = drawNewestCall(room, 4, band, columns);
   }
   Console::setBackground(Blue);
   const int last = rows - 2;  // the rows below are the problem and the counts
-  int open = 0;
-  for (const auto& shift : room.state.rooms) open += shift ? 1 : 0;
-  // The table's rows as large as fit what is left.
-  Scale rowScale;
-  if (large && open > 0) {
-    const int each = (last - row) / open - 1;
-    rowScale = fit("Rum 5 999", each, columns - 12);
-    if (rowScale.height < 2) rowScale = Scale{};  // no gain in glyphs of one half row a pixel
-  }
-  Console::setTextColor(LightCyan);
-  if (!rowScale.width) put(3, row, "Rum    Nummer   Patient", columns);
-  row += 1;
-  for (int r = 1; r <= DayState::kRooms && row <= last - (rowScale.width ? 0 : 1); ++r) {
-    const auto& shift = room.state.rooms[static_cast<std::size_t>(r - 1)];
-    if (!shift) continue;
-    const bool standsOut = room.highlightRoom == r && !large;
-    Console::setBackground(standsOut ? Red : Blue);
-    Console::setTextColor(standsOut ? Yellow : White);
-    const std::string number = shift->lastCalled ? std::to_string(shift->lastCalled) : "-";
-    if (rowScale.width) {
-      const std::string text = "Rum " + std::to_string(r) + " " + number;
-      putBig(3, row, text, rowScale, columns);
-      const int height = BigText::rowCount(rowScale.height);
+  // The table's rooms as large as fit what is left.
+  const Grid grid = large && open > 0 ? gridFor(open, last - row + 1, columns) : Grid{};
+  if (grid.scale.width) {
+    const int height = BigText::rowCount(grid.scale.height);
+    std::vector<int> inOrder = shown;
+    std::sort(inOrder.begin(), inOrder.end());
+    for (int i = 0; i < open; ++i) {
+      const int r = inOrder[static_cast<std::size_t>(i)];
+      const auto& shift = room.state.rooms[static_cast<std::size_t>(r - 1)];
+      const int x = 3 + (i % grid.across) * (grid.cellColumns + 2);
+      const int y = row + (i / grid.across) * grid.cellRows;
+      Console::setBackground(Blue);
+      Console::setTextColor(White);
+      const std::string number = shift->lastCalled ? std::to_string(shift->lastCalled) : "-";
+      putBig(x, y, "Rum " + std::to_string(r) + " " + number, grid.scale, columns);
       Console::setTextColor(LightCyan);
-      put(5 + BigText::columns("Rum 5 999", rowScale.width), row + height / 2,
+      put(x + 2 + BigText::columns("Rum 5 999", grid.scale.width), y + height / 2,
           categoryWord(shift->category), columns);
-      row += height + 1;
-      continue;
     }
-    char line[64];
-    std::snprintf(line, sizeof line, "Rum %d %9s   %-7s", r, number.c_str(),
-                  categoryWord(shift->category).c_str());
-    put(3, row++, line, columns);
+  } else {
+    Console::setTextColor(LightCyan);
+    put(3, row, "Rum    Nummer   Patient", columns);
+    row += 1;
+    // Where not every room fits, the newest calls first and a word for
+    // the rest, never a silent cut.
+    const int fits = std::max(0, last - 1 - row + 1);
+    const int listed = open <= fits ? open : std::max(0, fits - 1);
+    std::vector<int> listedRooms(shown.begin(), shown.begin() + listed);
+    std::sort(listedRooms.begin(), listedRooms.end());  // in their order on the screen
+    for (const int r : listedRooms) {
+      const auto& shift = room.state.rooms[static_cast<std::size_t>(r - 1)];
+      const bool standsOut = room.highlightRoom == r && !large;
+      Console::setBackground(standsOut ? Red : Blue);
+      Console::setTextColor(standsOut ? Yellow : White);
+      const std::string number = shift->lastCalled ? std::to_string(shift->lastCalled) : "-";
+      char line[64];
+      std::snprintf(line, sizeof line, "Rum %d %9s   %-7s", r, number.c_str(),
+                    categoryWord(shift->category).c_str());
+      put(3, row++, line, columns);
+    }
+    if (listed < open) {
+      Console::setBackground(Blue);
+      Console::setTextColor(LightCyan);
+      put(3, row, "+" + std::to_string(open - listed) + " rum", columns);
+    }
   }
   Console::setBackground(Blue);
   Console::setTextColor(LightMagenta);

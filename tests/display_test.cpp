@@ -76,7 +76,7 @@ TEST(WaitingRoomView, SmallWindowPlainText) {
 // number and room in big glyphs over at least a third of the rows, the
 // table in what is left, its rows as large as fit.
 TEST(WaitingRoomView, PicturesAtEverySize) {
-  for (const auto& [columns, rows] : {std::pair{40, 12}, {80, 25}, {160, 45}, {240, 67}}) {
+  for (const auto& [columns, rows] : {std::pair{40, 12}, {80, 25}, {160, 45}, {240, 67}, {67, 120}}) {
     MemoryConsole con({}, columns, rows);
     drawWaitingRoom(aMorning(), columns, rows);
     const std::string shown = picture(con);
@@ -110,6 +110,45 @@ TEST(WaitingRoomView, PicturesAtEverySize) {
 
 // The expected waits beside the counts, or on the row above them in a
 // narrow window; none for a category with too few calls to say.
+// Five rooms busy: at a television's size every room's number in glyphs
+// at least five rows high; where not every room fits, the newest calls
+// and a word for the rest, never a silent cut.
+TEST(WaitingRoomView, EveryRoomReadable) {
+  WaitingRoom room = aMorning();
+  for (int r = 1; r <= 5; ++r) {
+    room.state.rooms[static_cast<std::size_t>(r - 1)] = ShiftState{1, "N", {8, 0}, 1, 100 + r, std::nullopt};
+  }
+  room.state.newestCallRoom = 5;
+  for (const auto& [columns, rows] : {std::pair{40, 12}, {60, 20}, {80, 25}, {240, 20}, {240, 67}}) {
+    MemoryConsole con({}, columns, rows);
+    drawWaitingRoom(room, columns, rows);
+    const std::string shown = picture(con);
+    if (shown.find("Rum    Nummer") == std::string::npos) {
+      // Glyphs: below the newest call's band, runs of block rows.
+      int run = 0, shortest = rows, runs = 0;
+      for (int y = rows / 2; y < rows; ++y) {
+        const std::string text = con.grid().rowText(y);
+        if (text.find("\u2588") != std::string::npos || text.find("\u2580") != std::string::npos) {
+          ++run;
+        } else if (run > 0) {
+          shortest = std::min(shortest, run);
+          ++runs;
+          run = 0;
+        }
+      }
+      EXPECT_GE(shortest, 5) << columns << " x " << rows;
+      EXPECT_GE(runs, 1) << columns << " x " << rows;
+      continue;
+    }
+    int listed = 0;
+    for (int r = 1; r <= 5; ++r) listed += shown.find("Rum " + std::to_string(r) + " ") != std::string::npos;
+    const auto more = shown.find("+");
+    const int rest = more == std::string::npos ? 0 : shown[more + 1] - '0';
+    EXPECT_EQ(listed + rest, 5) << columns << " x " << rows << "\n" << shown;
+    EXPECT_NE(shown.find("Rum 5 "), std::string::npos) << "the newest call first";
+  }
+}
+
 TEST(WaitingRoomView, ExpectedWaitsBesideTheCounts) {
   WaitingRoom room = aMorning();
   room.expectedMinutes = {15, std::nullopt};
