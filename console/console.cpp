@@ -81,3 +81,7 @@ void Console::resizeScreen(int columns, int rows) {
 void Console::wakeOn(std::intptr_t handle) {
   if (g_device) g_device->wakeOn(handle);
 }
+
+Blocks Console::blocks() {
+  return g_device ? g_device->blocks() : Blocks::Half;
+}

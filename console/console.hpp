@@ -31,6 +31,8 @@ class Console {
   static void resizeScreen(int columns, int rows);
   // See ConsoleFace::wakeOn.
   static void wakeOn(std::intptr_t handle);
+  // See ConsoleFace::blocks.
+  static Blocks blocks();
 
   // Makes `device` the console of the process (nullptr detaches).
   static void attach(ConsoleDevice* device);

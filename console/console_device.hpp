@@ -37,6 +37,7 @@ class ConsoleDevice {
   // current attribute; the cursor goes to the top left.
   void resize(int width, int height);
   void wakeOn(std::intptr_t handle) { face_.wakeOn(handle); }
+  Blocks blocks() const { return face_.blocks(); }
 
   const CellGrid& grid() const { return grid_; }
   int cursorX() const { return x_; }  // 0-based

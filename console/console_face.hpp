@@ -49,4 +49,7 @@ class ConsoleFace {
   // nothing, when it has news; -1: none. Faces that cannot wait on one
   // ignore it.
   virtual void wakeOn(std::intptr_t handle) { (void)handle; }
+  // Which block characters the face draws: every terminal the half and
+  // the full block; the Linux console only what its loaded font holds.
+  virtual Blocks blocks() const { return Blocks::Half; }
 };

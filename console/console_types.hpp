@@ -59,3 +59,7 @@ inline constexpr int textColorOf(std::uint8_t attribute) {
 inline constexpr int backgroundOf(std::uint8_t attribute) {
   return (attribute >> 4) & 0x0F;
 }
+
+// The block characters a screen draws: the half blocks (U+2580, U+2584)
+// and the full block (U+2588), the full block alone, or none of them.
+enum class Blocks { Half, FullOnly, None };

@@ -57,8 +57,11 @@ struct Scale {
   int width = 0, height = 0;
 };
 Scale fit(const std::string& text, int maxRows, int columns) {
+  // A font with the full block alone (the Linux console's own) draws
+  // pixels of whole rows: even heights, no half block ever needed.
+  const bool wholeRows = Console::blocks() != Blocks::Half;
   for (int height = 2 * maxRows; height >= 1; --height) {
-    if (BigText::rowCount(height) > maxRows) continue;
+    if (BigText::rowCount(height) > maxRows || (wholeRows && height % 2 != 0)) continue;
     for (int width = height; width >= 1 && kMostStretch * width >= height; --width) {
       if (BigText::columns(text, width) <= columns) return {width, height};
     }
@@ -157,7 +160,7 @@ void drawOpen(const WaitingRoom& room, int columns, int rows) {
 
   const std::vector<int> shown = roomsShown(room);
   const int open = static_cast<int>(shown.size());
-  const bool large = columns >= 60 && rows >= 20;
+  const bool large = columns >= 60 && rows >= 20 && Console::blocks() != Blocks::None;
   int row = 4;
   if (large) {
     // At least a third of the rows, and more where few rooms leave it free.
@@ -238,9 +241,13 @@ void drawWaitingRoom(const WaitingRoom& room, int columns, int rows) {
   } else {
     drawClosed(room, columns, rows);
   }
-  if (!room.problem.empty()) {
+  // A console font without blocks gets the numbers as text, and a word.
+  const std::string problem = !room.problem.empty() || Console::blocks() != Blocks::None
+                                  ? room.problem
+                                  : "Skriften har ingen blokke: store tal vises ikke";
+  if (!problem.empty()) {
     fillRow(rows - 1, columns, Red);
     Console::setTextColor(Yellow);
-    put(2, rows - 1, room.problem, columns - 1);
+    put(2, rows - 1, problem, columns - 1);
   }
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "console_font.hpp"
 #include "journal.hpp"
 #include "journal_follower.hpp"
 #include "expected_wait.hpp"
@@ -146,6 +147,33 @@ TEST(WaitingRoomView, EveryRoomReadable) {
     const int rest = more == std::string::npos ? 0 : shown[more + 1] - '0';
     EXPECT_EQ(listed + rest, 5) << columns << " x " << rows << "\n" << shown;
     EXPECT_NE(shown.find("Rum 5 "), std::string::npos) << "the newest call first";
+  }
+}
+
+// The Linux console's fonts: console-setup's hold the full block but not
+// the half blocks, so the glyphs are full blocks alone; a font without
+// blocks gets the numbers as text and a word on the problem row.
+TEST(WaitingRoomView, OnTheLinuxConsolesFonts) {
+  const std::vector<char32_t> lat15 = {U'A', U'\u00F8', U'\u2588', U'\u2591', U'\u2550'};
+  EXPECT_EQ(blocksOfFont(lat15), Blocks::FullOnly);
+  std::vector<char32_t> unicode = lat15;
+  unicode.insert(unicode.end(), {U'\u2580', U'\u2584'});
+  EXPECT_EQ(blocksOfFont(unicode), Blocks::Half);
+  EXPECT_EQ(blocksOfFont({U'A', U'\u2580'}), Blocks::None);
+  for (const Blocks blocks : {Blocks::FullOnly, Blocks::None}) {
+    MemoryConsole con({}, 80, 25);
+    con.fontBlocks = blocks;
+    drawWaitingRoom(aMorning(), 80, 25);
+    const std::string shown = picture(con);
+    EXPECT_EQ(shown.find("\u2580"), std::string::npos);
+    EXPECT_EQ(shown.find("\u2584"), std::string::npos);
+    if (blocks == Blocks::FullOnly) {
+      EXPECT_NE(shown.find("\u2588"), std::string::npos) << shown;
+    } else {
+      EXPECT_EQ(shown.find("\u2588"), std::string::npos);
+      EXPECT_NE(shown.find("Rum 3        17"), std::string::npos) << shown;
+      EXPECT_NE(con.grid().rowText(23).find("Skriften har ingen blokke"), std::string::npos);
+    }
   }
 }
 

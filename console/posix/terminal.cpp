@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <linux/kd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -11,6 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
+
+#include "console_font.hpp"
 
 namespace {
 
@@ -135,6 +139,8 @@ TerminalSession::TerminalSession(int fd, const termios& original, int columns, i
   raw_.c_cc[VMIN] = 1;
   raw_.c_cc[VTIME] = 0;
   tcsetattr(fd_, TCSANOW, &raw_);
+  readConsoleFont();
+  if (switchedToUtf8_) writeAll("\x1b%G");
   presenter_.resize(columns, rows);
 }
 
@@ -213,7 +219,8 @@ void TerminalSession::flush() {
 }
 
 void TerminalSession::handBack() {
-  writeAll(presenter_.handBack(state(), replies_.restoreStyle()));
+  writeAll(presenter_.handBack(state(), replies_.restoreStyle()) +
+           (switchedToUtf8_ ? "\x1b%@" : ""));
   tcsetattr(fd_, TCSANOW, &original_);
 }
 
@@ -221,7 +228,22 @@ void TerminalSession::takeOver() {
   // From the background this stops the program (SIGTTOU) until it is
   // brought to the foreground again.
   tcsetattr(fd_, TCSANOW, &raw_);
+  if (switchedToUtf8_) writeAll("\x1b%G");
   readSize();
+}
+
+void TerminalSession::readConsoleFont() {
+  // Only a virtual console answers these.
+  long keyboard = 0;
+  if (::ioctl(fd_, KDGKBMODE, &keyboard) != 0) return;
+  // Its keyboard in Unicode mode goes with its output in UTF-8.
+  switchedToUtf8_ = keyboard != K_UNICODE;
+  std::vector<unipair> pairs(8192);
+  unimapdesc map{static_cast<unsigned short>(pairs.size()), pairs.data()};
+  if (::ioctl(fd_, GIO_UNIMAP, &map) != 0) return;  // no map: as a terminal
+  std::vector<char32_t> mapped;
+  for (std::size_t i = 0; i < map.entry_ct && i < pairs.size(); ++i) mapped.push_back(pairs[i].unicode);
+  blocks_ = blocksOfFont(mapped);
 }
 
 void TerminalSession::readSize() {

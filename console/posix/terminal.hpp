@@ -21,6 +21,11 @@
 // terminal. The destructor gives the terminal back: its original modes,
 // default colours outside the picture, which stays, the user's cursor, and
 // the cursor on a fresh line below the picture.
+//
+// On the Linux console the loaded font's Unicode map tells which block
+// characters it draws (blocks()), and a console left in a single-byte
+// character set (ISO-8859-15, as a system without a UTF-8 locale has it)
+// is switched to UTF-8 while the program has it (ESC % G), and back.
 #pragma once
 
 #include <signal.h>
@@ -55,6 +60,7 @@ class TerminalSession : public ConsoleFace {
   std::optional<int> nextKeyCodeWithin(int timeoutMs) override;
   std::pair<int, int> windowSize() const override;
   void wakeOn(std::intptr_t handle) override { wakeFd_ = static_cast<int>(handle); }
+  Blocks blocks() const override { return blocks_; }
 
  private:
   TerminalSession(int fd, const termios& original, int columns, int rows, MinimumSize minimum);
@@ -80,8 +86,13 @@ class TerminalSession : public ConsoleFace {
   void setSignalKeys(bool on);
   void writeAll(const std::string& bytes);
 
+  // On the Linux console: what its font holds, and whether its output was
+  // switched to UTF-8 for the run (and is switched back at the end).
+  void readConsoleFont();
   int fd_;
   int wakeFd_ = -1;
+  Blocks blocks_ = Blocks::Half;
+  bool switchedToUtf8_ = false;
   bool woken_ = false;
   bool signalKeys_ = true;                 // whether ISIG is on in raw_
   std::pair<int, int> sizeToldOf_{0, 0};  // the window size a wait last ended for

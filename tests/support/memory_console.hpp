@@ -38,6 +38,10 @@ class MemoryConsole : public ConsoleFace {
   void present(const ScreenState& state) override;
   int nextKeyCode() override;
   std::optional<int> nextKeyCodeWithin(int timeoutMs) override;
+  Blocks blocks() const override { return fontBlocks; }
+
+  // The blocks the screen draws: a Linux console's font may lack some.
+  Blocks fontBlocks = Blocks::Half;
 
  private:
   std::deque<int> keys_;
