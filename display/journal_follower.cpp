@@ -2,6 +2,17 @@
 
 #include "journal_format.hpp"
 
+namespace {
+// Whether a folder's stamp tells the folder itself: its inode on POSIX; on
+// Windows the stamp's creation time, which Wine gives as the time of its
+// last change (a share there fails with an error instead of an empty folder).
+#ifdef _WIN32
+constexpr bool kFolderIdentity = false;
+#else
+constexpr bool kFolderIdentity = true;
+#endif
+}  // namespace
+
 JournalFollower::JournalFollower(std::string folder, FileSystem& files, Today today)
     : folder_(std::move(folder)),
       path_(folder_ + "/" + kJournalFileName),
@@ -47,7 +58,7 @@ bool JournalFollower::poll() {
       take(Desk::Unreadable, DayState{},
            files_.wasMissing() || folder.size >= 0 ? "Mappen " + folder_ + " findes ikke"
                                                    : "Mappen kan ikke laeses: " + files_.reason());
-    } else if (missing && folderIdentity_ != 0 && folder.identity != folderIdentity_) {
+    } else if (missing && kFolderIdentity && folderIdentity_ != 0 && folder.identity != folderIdentity_) {
       // Not the folder the journal was in: a share unmounted under the
       // display leaves the empty folder it was mounted on.
       take(Desk::Unreadable, DayState{}, "Mappen kan ikke laeses: den delte mappe er vaek");

@@ -212,7 +212,9 @@ void drawOpen(const WaitingRoom& room, int columns, int rows) {
     if (listed < open) {
       Console::setBackground(Blue);
       Console::setTextColor(LightCyan);
-      put(3, row, "+" + std::to_string(open - listed) + " rum", columns);
+      char more[16];  // not "+" + string, which GCC 12 warns of wrongly at -O3
+      std::snprintf(more, sizeof more, "+%d rum", open - listed);
+      put(3, row, more, columns);
     }
   }
   Console::setBackground(Blue);
