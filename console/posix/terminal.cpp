@@ -140,7 +140,7 @@ TerminalSession::TerminalSession(int fd, const termios& original, int columns, i
   raw_.c_cc[VTIME] = 0;
   tcsetattr(fd_, TCSANOW, &raw_);
   readConsoleFont();
-  if (switchedToUtf8_) writeAll("\x1b%G");
+  if (utf8Output_) writeAll("\x1b%G");
   presenter_.resize(columns, rows);
 }
 
@@ -228,7 +228,7 @@ void TerminalSession::takeOver() {
   // From the background this stops the program (SIGTTOU) until it is
   // brought to the foreground again.
   tcsetattr(fd_, TCSANOW, &raw_);
-  if (switchedToUtf8_) writeAll("\x1b%G");
+  if (utf8Output_) writeAll("\x1b%G");
   readSize();
 }
 
@@ -236,7 +236,11 @@ void TerminalSession::readConsoleFont() {
   // Only a virtual console answers these.
   long keyboard = 0;
   if (::ioctl(fd_, KDGKBMODE, &keyboard) != 0) return;
-  // Its keyboard in Unicode mode goes with its output in UTF-8.
+  // Its output's character set cannot be asked (a keyboard in Unicode mode
+  // was seen with ISO-8859-15 output, as console-setup leaves it), so the
+  // output is made UTF-8 for the run; it goes back to a single-byte set at
+  // the end only where the keyboard says that is what it had.
+  utf8Output_ = true;
   switchedToUtf8_ = keyboard != K_UNICODE;
   std::vector<unipair> pairs(8192);
   unimapdesc map{static_cast<unsigned short>(pairs.size()), pairs.data()};

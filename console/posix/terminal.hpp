@@ -92,7 +92,8 @@ class TerminalSession : public ConsoleFace {
   int fd_;
   int wakeFd_ = -1;
   Blocks blocks_ = Blocks::Half;
-  bool switchedToUtf8_ = false;
+  bool utf8Output_ = false;      // a virtual console, made UTF-8 for the run
+  bool switchedToUtf8_ = false;  // and given back its single-byte set at the end
   bool woken_ = false;
   bool signalKeys_ = true;                 // whether ISIG is on in raw_
   std::pair<int, int> sizeToldOf_{0, 0};  // the window size a wait last ended for
