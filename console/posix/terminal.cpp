@@ -215,7 +215,9 @@ void TerminalSession::present(const ScreenState& state) {
 
 void TerminalSession::flush() {
   const std::string out = presenter_.take(state());
-  if (!out.empty()) writeAll(out);
+  // On a virtual console every update says UTF-8 again: a console-setup
+  // that runs after the program started sets its own character set.
+  if (!out.empty()) writeAll(utf8Output_ ? "\x1b%G" + out : out);
 }
 
 void TerminalSession::handBack() {
