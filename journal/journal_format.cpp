@@ -210,6 +210,16 @@ long long daysOf(int year, int month, int day) {
   return era * 146097 + dayOfEra - 719468;
 }
 
+// The series and the room a change names; nullptr where it names none.
+SeriesState* seriesOf(DayState& state, const Change& c) {
+  return c.category == 1 || c.category == 2 ? &state.series[static_cast<std::size_t>(c.category - 1)]
+                                            : nullptr;
+}
+std::optional<ShiftState>* roomOf(DayState& state, const Change& c) {
+  return c.room >= 1 && c.room <= DayState::kRooms ? &state.rooms[static_cast<std::size_t>(c.room - 1)]
+                                                   : nullptr;
+}
+
 }  // namespace
 
 long long momentOf(std::string_view date, int second) {
@@ -354,12 +364,8 @@ std::string snapshotLines(std::int64_t firstSeq, const Moment& date, const DaySt
 }
 
 bool applyChange(DayState& state, const Change& c) {
-  auto* series = c.category == 1 || c.category == 2
-                     ? &state.series[static_cast<std::size_t>(c.category - 1)]
-                     : nullptr;
-  auto* room = c.room >= 1 && c.room <= DayState::kRooms
-                   ? &state.rooms[static_cast<std::size_t>(c.room - 1)]
-                   : nullptr;
+  auto* series = seriesOf(state, c);
+  auto* room = roomOf(state, c);
   switch (c.kind) {
     case ChangeKind::Day:
       // The state follows from scratch.
@@ -446,12 +452,8 @@ namespace {
 // the same, so no number it records is ever issued again.
 bool applyAfterDamage(DayState& state, const Change& c) {
   if (applyChange(state, c)) return true;
-  auto* series = c.category == 1 || c.category == 2
-                     ? &state.series[static_cast<std::size_t>(c.category - 1)]
-                     : nullptr;
-  auto* room = c.room >= 1 && c.room <= DayState::kRooms
-                   ? &state.rooms[static_cast<std::size_t>(c.room - 1)]
-                   : nullptr;
+  auto* series = seriesOf(state, c);
+  auto* room = roomOf(state, c);
   switch (c.kind) {
     case ChangeKind::Issued:
       // Numbers issued in lost lines wait, as far as anyone knows.
