@@ -52,6 +52,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvalis: unknown argument %s (only --proevebillet)\n", argv[1]);
     return 2;
   }
+  const DeskConfig config = readDeskConfig(FileSystem::real());
+  if (!config.refusal.empty()) {
+    std::fprintf(stderr, "morvalis: %s\n", config.refusal.c_str());
+    return 1;
+  }
   Journal journal(FileSystem::real(), [&clock] { return clock.now(); });
   // Two desks in one folder would hand out the same numbers twice.
   if (!journal.takeLock()) {
@@ -72,15 +77,10 @@ int main(int argc, char** argv) {
   const int status = runOnConsole(
       MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows},
       [&] {
-        FrontDesk desk(clock.timeOfDay, FileSystem::real(), &journal);
-        Journal::Start start = journal.open();
-        if (start.resumed) desk.resume(start.state);
-        desk.pace = start.pace;
-        desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
+        DayStore& store = journal;
+        DayStore::Start start = store.open();
         // Tickets go out on a thread of their own, made here so that it
         // shares the terminal session's blocked signals.
-        const DeskConfig config = readDeskConfig(FileSystem::real());
-        desk.notices.insert(desk.notices.end(), config.problems.begin(), config.problems.end());
         std::unique_ptr<TicketPrinter> printer;
         if (!config.printer.empty()) printer = std::make_unique<TicketPrinter>(config.printer);
         // However the desk ends (ESC, a signal, the window closed), a printer
@@ -92,9 +92,12 @@ int main(int argc, char** argv) {
             if (printer) lost = printer->stop();
           }
         } stopPrinting{printer, ticketsLost};
-        desk.printer = printer.get();
-        desk.clinic = config.clinic;
-        journal.rewrite(desk.dayState());
+        FrontDesk desk(clock.timeOfDay, FileSystem::real(),
+                       DeskParts{&store, printer.get(), config.clinic, std::move(start.pace)});
+        if (start.resumed) desk.resume(start.state);
+        desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
+        desk.notices.insert(desk.notices.end(), config.problems.begin(), config.problems.end());
+        store.begin(desk.dayState());
         desk.run();
         openAtEsc = desk.dayState().roomsOpen();
       },

@@ -125,7 +125,7 @@ int main(int, char** argv) {
     Journal journal(FileSystem::real(), [] { return kDay; });
     journal.takeLock();
     const Journal::Start day = journal.open();
-    FrontDesk desk(Clock::now, FileSystem::real(), &journal);
+    FrontDesk desk(Clock::now, FileSystem::real(), DeskParts{&journal, nullptr, {}, {}});
     desk.resume(day.state);
     const bool rewritten = journal.rewrite(desk.dayState());
     const double took = msSince(start);

@@ -16,8 +16,7 @@ namespace {
 
 // Microseconds of each of `rounds` rounds of F3 v, F3 b, F4 1.
 std::vector<double> rounds(TicketPrinter* printer, int count) {
-  DeskDriver d;
-  d.desk.printer = printer;
+  DeskDriver d(printer);
   d.arrive(1, 'v', "A").runAndCrash();
   std::vector<double> took;
   for (int i = 0; i < count; ++i) {

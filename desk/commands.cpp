@@ -1,5 +1,7 @@
 #include "commands.hpp"
 
+#include <optional>
+
 #include "console.hpp"
 #include "front_desk.hpp"
 #include "shift_log.hpp"
@@ -17,6 +19,12 @@ rum* promptOpenShift(FrontDesk& desk) {
   return desk.rooms[static_cast<std::size_t>(room - 1)].get();
 }
 
+// The shift in `room` as the desk shows it now (empty: free), to tell
+// whether another station changed it while this one decided.
+std::optional<ShiftState> shiftIn(const FrontDesk& desk, int room) {
+  return desk.dayState().rooms[static_cast<std::size_t>(room - 1)];
+}
+
 }  // namespace
 
 void technicianArrives(FrontDesk& desk) {
@@ -29,51 +37,72 @@ void technicianArrives(FrontDesk& desk) {
     desk.showErrorBox();
     return;
   }
+  const double start = clockValueOf(desk.clock());
+  const auto kept = desk.commit([&](const FrontDesk& now) -> std::optional<Change> {
+    // Another station may have taken the room meanwhile.
+    if (now.rooms[static_cast<std::size_t>(room - 1)]) return std::nullopt;
+    Change opened{ChangeKind::Opened, room, category};
+    opened.time = hourMinuteOf(start);
+    opened.name = name;
+    return opened;
+  });
+  if (!kept) {
+    desk.showErrorBox();
+    return;
+  }
   auto& slot = desk.rooms[static_cast<std::size_t>(room - 1)];
   slot = std::make_unique<rum>(room, std::move(name), category, desk.queues[category - 1].get(),
-                               desk.clock);
+                               desk.clock, start, 0);
   desk.lastCalled[static_cast<std::size_t>(room - 1)] = 0;
-  Change opened{ChangeKind::Opened, room, category};
-  opened.time = hourMinuteOf(slot->getStartTime());
-  opened.name = slot->getName();
-  desk.record(opened);
   desk.showRoomState(room, false);
 }
 
 void technicianLeaves(FrontDesk& desk) {
   const int room = desk.promptRoom();
-  auto& slot = desk.rooms[static_cast<std::size_t>(room - 1)];
-  if (!slot) {
+  auto* slot = &desk.rooms[static_cast<std::size_t>(room - 1)];
+  if (!*slot) {
     desk.showErrorBox();
     return;
   }
-  // The journal hears of the departure before the new log takes the old
+  // The store hears of the departure before the new log takes the old
   // one's place, so a run that ends in between finds out at its next start
   // whether the line got there.
-  const double end = slot->currentTime();
-  const auto begun = [&desk, room, end](long long oldSize) {
-    desk.departing.emplace(room, Departure{hourMinuteOf(end), oldSize});
-    Change leaving{ChangeKind::Leaving, room};
-    leaving.time = desk.departing->second.end;
-    leaving.logSize = oldSize;
-    desk.record(leaving);
+  const std::optional<ShiftState> seen = shiftIn(desk, room);
+  const double end = (*slot)->currentTime();
+  bool refused = false;
+  const auto begun = [&](long long oldSize) {
+    // The shift seen, and no other station ending it meanwhile.
+    const auto kept = desk.commit([&](const FrontDesk& now) -> std::optional<Change> {
+      if (shiftIn(now, room) != seen) return std::nullopt;
+      Change leaving{ChangeKind::Leaving, room};
+      leaving.time = hourMinuteOf(end);
+      leaving.logSize = oldSize;
+      return leaving;
+    });
+    if (!kept) return refused = true, false;
+    desk.departing.emplace(room, Departure{kept->time, oldSize});
+    return true;
   };
-  const bool logged = desk.shiftLog.add(ShiftLog::lineOf(*slot, end), begun);
+  const bool logged = desk.shiftLog.add(ShiftLog::lineOf(**slot, end), begun);
   const bool wasBegun = desk.departing.has_value();
-  desk.departing.reset();
   // Only a shift that is safely in the log is freed; otherwise it stays
   // open (and red) so a later F2 can log it.
+  if (wasBegun) {
+    desk.commit([&](const FrontDesk&) {
+      return std::optional<Change>(Change(logged ? ChangeKind::Left : ChangeKind::Stays, room));
+    });
+  }
+  desk.departing.reset();
   if (!logged) {
-    if (wasBegun) desk.record(Change(ChangeKind::Stays, room));
     desk.showErrorBox();
     // Once the box is closed, the panel says why, until the next command.
-    desk.showPanelLine(7, desk.shiftLog.faultLine());
+    if (!refused) desk.showPanelLine(7, desk.shiftLog.faultLine());
     return;
   }
-  slot.reset();
+  slot = &desk.rooms[static_cast<std::size_t>(room - 1)];
+  slot->reset();
   desk.lastCalled[static_cast<std::size_t>(room - 1)] = 0;
   if (desk.newestCallRoom == room) desk.newestCallRoom = 0;
-  desk.record(Change{ChangeKind::Left, room});
   desk.showRoomState(room, true);
 }
 
@@ -83,10 +112,16 @@ void patientGetsNumber(FrontDesk& desk) {
     desk.showErrorBox();
     return;
   }
+  const auto kept = desk.commit([category](const FrontDesk& now) {
+    Change issued{ChangeKind::Issued, 0, category};
+    issued.number = now.queues[category - 1]->counter() + 1;
+    return std::optional<Change>(issued);
+  });
+  if (!kept) {
+    desk.showErrorBox();
+    return;
+  }
   const int number = desk.queues[category - 1]->enqueue();
-  Change issued{ChangeKind::Issued, 0, category};
-  issued.number = number;
-  desk.record(issued);
   Console::setTextColor(Yellow);
   MainScreen::printAt(39, 9, "Tildelt nummer: ");
   Console::setTextColor(LightMagenta);
@@ -101,13 +136,25 @@ void patientCalled(FrontDesk& desk) {
     desk.showErrorBox();
     return;
   }
-  const std::int32_t number = shift->callNext();
   const int room = shift->getRoom();
+  // Two stations calling into one room at once call one patient: the
+  // second finds the room no longer as it saw it.
+  const std::optional<ShiftState> seen = shiftIn(desk, room);
+  const auto kept = desk.commit([&](const FrontDesk& now) -> std::optional<Change> {
+    const nummerserie& queue = *now.queues[seen->category - 1];
+    if (shiftIn(now, room) != seen || queue.length() <= 0) return std::nullopt;
+    Change called{ChangeKind::Called, room, seen->category};
+    called.number = queue.counter() - queue.length() + 1;
+    return called;
+  });
+  shift = desk.rooms[static_cast<std::size_t>(room - 1)].get();
+  if (!kept || !shift) {
+    desk.showErrorBox();
+    return;
+  }
+  const std::int32_t number = shift->callNext();
   desk.lastCalled[static_cast<std::size_t>(room - 1)] = number;
   desk.newestCallRoom = room;
-  Change called{ChangeKind::Called, room, shift->getCategory()};
-  called.number = number;
-  desk.record(called);
   desk.paceCall(room, shift->getCategory());
   showCalledPatient(number, shift->getCategory());
   desk.showWaitingCounts(desk.queues[0]->length(), desk.queues[1]->length());

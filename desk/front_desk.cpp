@@ -12,6 +12,9 @@ namespace {
 constexpr int kFirstCommandCode = 59;  // F1's second code; F5 is 63
 constexpr int kEscape = 27;
 constexpr int kLongestWaitMs = 60'000;
+// How often the key loop looks for a ticket's fate or another station's
+// change: seen well within a tenth of a second.
+constexpr int kNewsMs = 40;
 
 // How long to wait for a key before looking at the date again: until just
 // after the next midnight, and never more than a minute, so a clock that
@@ -28,12 +31,19 @@ constexpr Command kCommands[] = {technicianArrives, technicianLeaves, patientGet
 
 }  // namespace
 
-FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files, Journal* dayJournal)
+// A picture that moved on is decided again at most this often in one
+// command; more means the stations are far busier than a clinic can be.
+constexpr int kDecisions = 20;
+
+FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files, DeskParts parts)
     : clock(std::move(deskClock)),
       queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()},
       shiftLog(files),
-      journal(dayJournal),
-      files_(files) {}
+      files_(files),
+      store_(parts.store),
+      printer_(parts.printer),
+      clinic_(std::move(parts.clinic)),
+      pace_(std::move(parts.pace)) {}
 
 void FrontDesk::resume(const DayState& state) {
   for (std::size_t c = 0; c < 2; ++c) {
@@ -81,6 +91,9 @@ DayState FrontDesk::dayState() const {
         rooms[r]->getCategory(), rooms[r]->getName(), hourMinuteOf(rooms[r]->getStartTime()),
         rooms[r]->getSamples(),  lastCalled[r],       std::nullopt};
   }
+  for (std::size_t r = 0; r < rooms.size(); ++r) {
+    if (state.rooms[r] && leavingElsewhere_[r]) state.rooms[r]->leaving = leavingElsewhere_[r];
+  }
   if (departing && state.rooms[static_cast<std::size_t>(departing->first - 1)]) {
     state.rooms[static_cast<std::size_t>(departing->first - 1)]->leaving = departing->second;
   }
@@ -88,17 +101,69 @@ DayState FrontDesk::dayState() const {
   return state;
 }
 
-void FrontDesk::record(const Change& change) {
-  if (!journal) return;
-  journal->record(change, [this] { return dayState(); });
+std::optional<Change> FrontDesk::commit(const Decide& decide) {
+  for (int round = 0; round < kDecisions; ++round) {
+    const std::optional<Change> change = decide(*this);
+    if (!change || !store_) return change;
+    DayState after = dayState();
+    applyChange(after, *change);
+    const DayStore::Outcome outcome = store_->append(*change, [&after] { return after; });
+    if (outcome == DayStore::Outcome::Kept) {
+      showJournalState();
+      return change;
+    }
+    if (outcome != DayStore::Outcome::Stale) break;
+    takeNews();
+  }
   showJournalState();
+  return std::nullopt;
+}
+
+bool FrontDesk::takeNews() {
+  if (!store_ || !store_->hasNews()) return false;
+  std::optional<DayStore::News> news = store_->news();
+  if (!news) return false;
+  for (const TimedChange& c : news->changes) {
+    if (c.change.kind != ChangeKind::Called || c.second == kUnknownSecond) continue;
+    const auto& series = news->state.series[static_cast<std::size_t>(c.change.category - 1)];
+    pace_.called(c.change.room, c.change.category, momentOf(c.date, c.second), series.waiting);
+  }
+  adopt(news->state);
+  drawDay();
+  return true;
+}
+
+void FrontDesk::adopt(const DayState& state) {
+  for (std::size_t c = 0; c < 2; ++c) {
+    queues[c] = std::make_unique<nummerserie>();
+    queues[c]->restore(state.series[c].counter, state.series[c].waiting);
+  }
+  for (int room = 1; room <= kRooms; ++room) {
+    const auto r = static_cast<std::size_t>(room - 1);
+    const auto& shift = state.rooms[r];
+    rooms[r].reset();
+    leavingElsewhere_[r].reset();
+    lastCalled[r] = 0;
+    if (!shift) continue;
+    rooms[r] = std::make_unique<rum>(room, shift->name, shift->category,
+                                     queues[static_cast<std::size_t>(shift->category - 1)].get(),
+                                     clock, clockValueOf(shift->start), shift->samples);
+    lastCalled[r] = shift->lastCalled;
+    if (shift->leaving && !(departing && departing->first == room)) leavingElsewhere_[r] = shift->leaving;
+  }
+  newestCallRoom = state.newestCallRoom;
+}
+
+void FrontDesk::drawDay() {
+  for (int room = 1; room <= kRooms; ++room) showRoomState(room, !rooms[room - 1]);
+  showWaitingCounts(queues[0]->length(), queues[1]->length());
 }
 
 void FrontDesk::showJournalState() {
-  const bool journalFails = journal && !journal->writable();
+  const bool journalFails = store_ && !store_->writable();
   const std::string warning = journalFails               ? "journal"
                               : !printerWarning_.empty() ? printerWarning_
-                              : journal                  ? journal->historyWarning()
+                              : store_                   ? store_->warning()
                                                          : std::string();
   if (warning == warningShown_) return;
   warningShown_ = warning;
@@ -110,8 +175,8 @@ void FrontDesk::showJournalState() {
 }
 
 void FrontDesk::followPrinter() {
-  if (!printer) return;
-  const auto news = printer->takeNews();
+  if (!printer_) return;
+  const auto news = printer_->takeNews();
   if (!news) return;
   if (news->failed > 0 || news->unreachable) {
     printerWarning_ = "Billet ikke udskrevet: " + news->reason;
@@ -131,17 +196,17 @@ void FrontDesk::keyRead() {
 }
 
 Moment FrontDesk::now() const {
-  if (journal) return journal->now();
+  if (store_) return store_->now();
   const CalendarDate date = Clock::today();
   const TimeOfDay t = Clock::now();
   return Moment{CalendarDay{date.year, date.month, date.day}, t.hour * 3600 + t.minute * 60 + t.second};
 }
 
 void FrontDesk::printTicket(int category, std::int32_t number) {
-  if (!printer) return;
+  if (!printer_) return;
   const Moment at = now();
   Ticket ticket;
-  ticket.clinic = clinic;
+  ticket.clinic = clinic_;
   ticket.number = number;
   ticket.category = category;
   char when[48];
@@ -149,22 +214,21 @@ void FrontDesk::printTicket(int category, std::int32_t number) {
                 at.day.year, at.second / 3600, at.second / 60 % 60);
   ticket.when = when;
   ticket.ahead = queues[static_cast<std::size_t>(category - 1)]->length() - 1;
-  ticket.expectedMinutes = pace.minutes(category, ticket.ahead, roomsOf(dayState(), category),
+  ticket.expectedMinutes = pace_.minutes(category, ticket.ahead, roomsOf(dayState(), category),
                                         momentOf(dateText(at.day), at.second));
-  printer->print(ticketBytes(ticket));
+  printer_->print(ticketBytes(ticket));
 }
 
 void FrontDesk::paceCall(int room, int category) {
   const Moment at = now();
-  pace.called(room, category, momentOf(dateText(at.day), at.second),
+  pace_.called(room, category, momentOf(dateText(at.day), at.second),
               queues[static_cast<std::size_t>(category - 1)]->length());
 }
 
 void FrontDesk::run() {
   drawScreen();
   warningShown_.clear();  // the title is on row 23 again
-  for (int room = 1; room <= kRooms; ++room) showRoomState(room, !rooms[room - 1]);
-  showWaitingCounts(queues[0]->length(), queues[1]->length());
+  drawDay();
   for (std::size_t i = 0; i < notices.size() && i < 7; ++i) {
     showPanelLine(kPanelTop + 1 + 2 * static_cast<int>(i), notices[i]);
   }
@@ -172,11 +236,15 @@ void FrontDesk::run() {
     Console::setCursorShape(CursorShape::Hidden);
     // A desk open across midnight says so in the journal, so a display and
     // a later start see a desk of today.
-    if (journal) journal->newDate(dayState());
+    if (store_) store_->newDate(dayState());
+    takeNews();
     followPrinter();
     showJournalState();
-    // A ticket on its way is looked after soon, so a failure shows at once.
-    const int waitMs = printer && printer->busy() ? 100 : waitForDateMs();
+    // A ticket on its way is looked after soon, so a failure shows at once;
+    // a shared day's news is looked for as often.
+    const int waitMs = (printer_ && printer_->busy()) || (store_ && store_->shared())
+                           ? kNewsMs
+                           : waitForDateMs();
     const std::optional<int> key = Console::readKeyWithin(waitMs);
     if (!key) continue;
     keyRead();
@@ -191,7 +259,7 @@ void FrontDesk::run() {
       }
     }
     if (code == kEscape) {
-      if (journal) journal->closeDay(dayState());
+      if (store_) store_->closeDay(dayState());
       return;
     }
   }

@@ -6,10 +6,15 @@
 // in the five rooms (rooms[r - 1] for room r; empty means free). It reads
 // the time of day from `clock` and writes finished shifts to `shiftLog`.
 //
-// With a journal, every change of the state is recorded there before the
-// screen shows it (record()), a warning on row 23 stays while the journal
-// cannot be written, and ESC closes the journal's day. resume() takes up a
-// day the journal kept; its lines for the panel wait in `notices`.
+// With a store (the journal file, or a database other stations share),
+// every change of the state is kept there before the screen shows it
+// (commit()), a warning on row 23 stays while it cannot be kept, and ESC
+// closes the store's day. resume() takes up a day the store kept; its
+// lines for the panel wait in `notices`. With a shared store, the changes
+// other stations make are taken into the picture between keys, and a
+// change decided on a picture that has since moved on is decided again on
+// the new one (F3 gets the next number; F1 into a room taken meanwhile
+// gets the error box).
 //
 // run() draws the screen once (then the notices) and reads keys until ESC
 // (or an extended key whose second code is 27); F1..F5 (0 then 59..63)
@@ -19,6 +24,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,18 +34,26 @@
 
 #include "clock_value.hpp"
 #include "day_state.hpp"
+#include "day_store.hpp"
 #include "expected_wait.hpp"
-#include "journal.hpp"
 #include "main_screen.hpp"
 #include "nummerserie.hpp"
 #include "rum.hpp"
 #include "shift_log.hpp"
 #include "ticket_printer.hpp"
 
+// What a desk works with besides the console and its clock.
+struct DeskParts {
+  DayStore* store = nullptr;         // none: the day is kept nowhere
+  TicketPrinter* printer = nullptr;  // none: no tickets
+  std::string clinic;                // the ticket's first line, code page 865
+  ExpectedWait pace;                 // the day's calls so far and the usual pace
+};
+
 class FrontDesk : public MainScreen {
  public:
   explicit FrontDesk(DeskClock deskClock = Clock::now, FileSystem& files = FileSystem::real(),
-                     Journal* dayJournal = nullptr);
+                     DeskParts parts = {});
 
   // Before run(), on a desk that has done nothing yet: the series and the
   // open shifts of `state`. A departure the journal saw begun counts as
@@ -49,8 +63,15 @@ class FrontDesk : public MainScreen {
 
   // The state as the journal keeps it.
   DayState dayState() const;
-  // Puts a change (already made in memory) in the journal, if there is one.
-  void record(const Change& change);
+  // A change of the day decided by `decide` from the desk as it stands
+  // (nullopt: it cannot be made), kept in the store before the caller
+  // makes it in memory. A shared day that moved on meanwhile is taken in
+  // and `decide` asked again. Nullopt when it is not made: `decide` said
+  // so, or the store would not keep it (row 23 says why).
+  using Decide = std::function<std::optional<Change>(const FrontDesk&)>;
+  std::optional<Change> commit(const Decide& decide);
+  // Changes other stations made, into the picture; true when there were.
+  bool takeNews();
   // F3's ticket for `number`, to the printer if there is one; never waits.
   void printTicket(int category, std::int32_t number);
   // A call into `room` for the expected wait.
@@ -64,23 +85,27 @@ class FrontDesk : public MainScreen {
   // The room whose departure is being logged, while F2 writes the log.
   std::optional<std::pair<int, Departure>> departing;
   ShiftLog shiftLog;
-  Journal* journal;
   std::vector<std::string> notices;
-  // Tickets: where they go (none: no printer) and the clinic's line.
-  TicketPrinter* printer = nullptr;
-  std::string clinic;
-  ExpectedWait pace;
 
  private:
   // Row 23's warning while the journal cannot be written, else while
   // tickets do not get to the printer.
   void showJournalState();
+  // The desk becomes `state` (another station's changes).
+  void adopt(const DayState& state);
+  void drawDay();
   void followPrinter();
   // A key came: a printer's warning drawn before it may go now.
   void keyRead();
   Moment now() const;
 
   FileSystem& files_;
+  DayStore* store_;
+  TicketPrinter* printer_;
+  std::string clinic_;
+  ExpectedWait pace_;
+  // Departures other stations have begun (their log line being written).
+  std::array<std::optional<Departure>, kRooms> leavingElsewhere_;
   std::string warningShown_;
   std::string printerWarning_;
   bool warningHeld_ = false;  // drawn, and no key since

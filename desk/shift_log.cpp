@@ -37,7 +37,7 @@ bool ShiftLog::addedSince(std::string_view log, long long oldSize, std::string_v
 }
 
 bool ShiftLog::add(const std::string& line,
-                   const std::function<void(long long oldSize)>& beforeCommit) {
+                   const std::function<bool(long long oldSize)>& beforeCommit) {
   FileReplacement file(files_);
   bool ok = file.begin(kFileName, kScratchName) && file.write(line);
   char buffer[1 << 16];
@@ -54,9 +54,9 @@ bool ShiftLog::add(const std::string& line,
     appendCopied(copied, std::string_view(buffer, static_cast<std::size_t>(n)));
     ok = file.write(copied);
   }
-  if (ok && beforeCommit) beforeCommit(oldSize);
-  ok = ok && file.commit();
-  error_ = file.error();
+  const bool agreed = !ok || !beforeCommit || beforeCommit(oldSize);
+  ok = ok && agreed && file.commit();
+  error_ = agreed ? file.error() : "not kept: the day's store did not take the departure";
   fault_ = ok ? FileFault::None : file.fault();
   return ok;
 }

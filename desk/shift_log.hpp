@@ -9,7 +9,8 @@
 // copied byte for byte, except that a CR is dropped and every LF is written
 // as CR LF. `beforeCommit`, when given, runs once the whole new log is
 // built and before it takes the old one's place, with the size of the old
-// log in bytes. On any failure it returns false and "data.txt" is exactly
+// log in bytes; when it says no, the log is left as it was. On any failure
+// (and that no) it returns false and "data.txt" is exactly
 // as it was, with no "temp.txt" left behind.
 #pragma once
 
@@ -29,7 +30,7 @@ class ShiftLog {
   explicit ShiftLog(FileSystem& files = FileSystem::real()) : files_(files) {}
 
   bool add(const std::string& line,
-           const std::function<void(long long oldSize)>& beforeCommit = {});
+           const std::function<bool(long long oldSize)>& beforeCommit = {});
   const std::string& lastError() const { return error_; }
   FileFault lastFault() const { return fault_; }
   // Why the last add() failed, in the panel's one line of Danish (at most

@@ -48,12 +48,13 @@
 
 #include "append_file.hpp"
 #include "day_state.hpp"
+#include "day_store.hpp"
 #include "expected_wait.hpp"
 #include "file_lock.hpp"
 #include "file_system.hpp"
 #include "journal_format.hpp"
 
-class Journal {
+class Journal : public DayStore {
  public:
   static constexpr const char* kFileName = kJournalFileName;
   static constexpr const char* kScratchName = "journal.tmp";
@@ -62,34 +63,34 @@ class Journal {
   static constexpr const char* kWaitingDayPrefix = "historik-";
 
   using Now = std::function<Moment()>;
-  using StateOf = std::function<DayState()>;
 
   Journal(FileSystem& files, Now now);
 
   // False when another desk holds the folder.
   bool takeLock();
 
-  struct Start {
-    bool resumed = false;
-    DayState state;                    // what to start from
-    std::vector<std::string> notices;  // lines for the dialog panel, 41 cells at most
-    ExpectedWait pace;                 // of the calls taken up
-  };
-  Start open();
+  Start open() override;
 
   // The journal becomes what it holds of the day, then `state` from now
   // on; false when it cannot be written.
   bool rewrite(const DayState& state);
+  bool begin(const DayState& state) override { return rewrite(state); }
   // Records a change already made in memory; `stateAfter` gives the whole
   // state with it, for a journal that has to be mended first.
   void record(const Change& change, const StateOf& stateAfter);
+  // The journal has one writer: a change is always kept (in memory, and on
+  // disk while writable()).
+  Outcome append(const Change& change, const StateOf& stateAfter) override {
+    record(change, stateAfter);
+    return Outcome::Kept;
+  }
   // Today's date, when it is no longer the date the journal was last
   // written under: the whole state again, under the new date.
-  void newDate(const DayState& state);
+  void newDate(const DayState& state) override;
   // The day ends: the journal goes to the history. A journal gone or
   // replaced under the desk is first written whole again from what the
   // desk wrote and `state`.
-  void closeDay(const DayState& state);
+  void closeDay(const DayState& state) override;
   // Why closeDay() could not move the journal, in one English sentence
   // for standard error, saying what the next start will do; empty when it
   // could.
@@ -99,8 +100,9 @@ class Journal {
   // historik/ cannot take it; empty otherwise.
   const std::string& historyWarning() const { return historyWarning_; }
 
-  bool writable() const { return writable_; }
-  Moment now() const { return now_(); }
+  std::string warning() const override { return historyWarning_; }
+  bool writable() const override { return writable_; }
+  Moment now() const override { return now_(); }
   const std::string& error() const { return error_; }
 
  private:

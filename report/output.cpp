@@ -51,12 +51,6 @@ std::string waitCells(const Waits& w) {
 
 }  // namespace
 
-std::string utf8Of(const std::string& bytes) {
-  std::string out;
-  for (const char c : bytes) appendUtf8(out, glyphOf(static_cast<std::uint8_t>(c)));
-  return out;
-}
-
 namespace {
 
 // A field as it stands, quoted where it holds a separator, a quote or a

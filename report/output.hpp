@@ -12,13 +12,12 @@
 
 #include <string>
 
+#include "code_page.hpp"
 #include "figures.hpp"
 
 std::string reportText(const Figures& figures, const History& history);
 std::string reportCsv(const Figures& figures);
 
-// A name's code-page bytes as UTF-8.
-std::string utf8Of(const std::string& bytes);
 // One CSV field, quoted and guarded as above.
 std::string csvField(const std::string& text);
 // Text for XML content or an attribute.

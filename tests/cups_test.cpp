@@ -86,8 +86,7 @@ TEST(Cups, F3PutsTheTicketInARealQueue) {
   if (!cups.whyNot().empty()) GTEST_SKIP() << cups.whyNot();
   ::setenv("CUPS_SERVER", cups.socket().c_str(), 1);
   TicketPrinter printer("cups:billet");
-  DeskDriver d;
-  d.desk.printer = &printer;
+  DeskDriver d(&printer);
   d.key(3).press({'b'}).runAndCrash();
   for (int i = 0; i < 500 && !fs::exists(cups.output()); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));

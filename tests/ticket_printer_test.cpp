@@ -71,9 +71,7 @@ TEST(TicketPrinter, EveryWayAPrinterAnswers) {
 TEST(TicketPrinter, TheDeskNeverWaitsForThePrinter) {
   FakePrinter fake;
   TicketPrinter printer(fake.address());
-  DeskDriver d;
-  d.desk.printer = &printer;
-  d.desk.clinic = "Klinik";
+  DeskDriver d(&printer, "Klinik");
   const auto sent = steady_clock::now();
   d.key(3).press({'v'}).runAndCrash();
   ASSERT_TRUE(fake.waitForJobs(1, 1000));
@@ -142,8 +140,7 @@ TEST(TicketPrinter, AWarningStaysUntilTheNextKey) {
     return ++*calls == 1 ? PrintResult{PrintOutcome::NoAnswer, "printeren svarer ikke"}
                          : PrintResult{PrintOutcome::Printed, ""};
   });
-  DeskDriver d;
-  d.desk.printer = &printer;
+  DeskDriver d(&printer);
   d.key(3).press({'v'}).key(3).press({'v'});
   while (*calls < 2 || printer.busy()) {
     d.runAndCrash();

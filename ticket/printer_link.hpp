@@ -19,6 +19,8 @@
 #include <functional>
 #include <string>
 
+#include "printer_address.hpp"
+
 enum class PrintOutcome { Printed, NoAnswer, NoPaper, Failed };
 
 // The longest waits of a link, in milliseconds.
@@ -41,13 +43,6 @@ using PrinterLink = std::function<PrintResult(const std::string& address, const 
 // installed printer through the spooler (RAW) or a COM port on Windows.
 // `address` is UTF-8, as morvalis.conf has it.
 PrintResult sendToPrinter(const std::string& address, const std::string& bytes);
-
-// HOST and PORT of "HOST:PORT" (a port of digits only); false otherwise.
-bool networkAddress(const std::string& address, std::string& host, std::string& port);
-
-// Why `address` cannot name a printer on this platform ("mangler port (fx
-// :9100)", ...); empty when it can. Said at start, not at the first F3.
-std::string printerAddressProblem(const std::string& address);
 
 // Runs `task` on a thread of its own and waits for it at most `ms`; true
 // when it finished in time. A task that did not is left to finish on its

@@ -321,6 +321,10 @@ void TerminalSession::waitForInput(int limitMs) {
       waitMs = KeyDecoder::kLongWaitMs;
       break;
   }
+  // The decoder's wait runs from the byte that began it, not from each
+  // call: a caller that looks around more often than the wait is long
+  // would otherwise never see a lone ESC.
+  if (waitMs >= 0) waitMs = static_cast<int>(std::max(0LL, pendingSince_ + waitMs - steadyMs()));
   const bool limited = limitMs >= 0 && (waitMs < 0 || limitMs < waitMs);
   const int ms = limited ? limitMs : waitMs;
   timespec wait{ms / 1000, (ms % 1000) * 1'000'000L};
@@ -341,6 +345,7 @@ void TerminalSession::waitForInput(int limitMs) {
     const ssize_t n = ::read(fd_, bytes, sizeof bytes);
     if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) throw ConsoleClosed{};
     for (ssize_t i = 0; i < n; ++i) decoder_.feed(bytes[i], decoded_);
+    pendingSince_ = steadyMs();
   } else {
     throw ConsoleClosed{};  // hang-up or error without data
   }

@@ -92,6 +92,7 @@ class TerminalSession : public ConsoleFace {
   int fd_;
   int wakeFd_ = -1;
   Blocks blocks_ = Blocks::Half;
+  long long pendingSince_ = 0;  // steady ms of the last bytes read
   bool utf8Output_ = false;      // a virtual console, made UTF-8 for the run
   bool switchedToUtf8_ = false;  // and given back its single-byte set at the end
   bool woken_ = false;

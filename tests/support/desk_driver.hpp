@@ -20,8 +20,11 @@ inline std::vector<int> F(int n) {
 
 class DeskDriver {
  public:
-  explicit DeskDriver(FileSystem& files = FileSystem::real(), Journal* journal = nullptr)
-      : desk([this] { return nextTime(); }, files, journal) {}
+  explicit DeskDriver(FileSystem& files = FileSystem::real(), DayStore* store = nullptr,
+                      TicketPrinter* printer = nullptr, std::string clinic = {})
+      : desk([this] { return nextTime(); }, files, DeskParts{store, printer, std::move(clinic), {}}) {}
+  explicit DeskDriver(TicketPrinter* printer, std::string clinic = {})
+      : DeskDriver(FileSystem::real(), nullptr, printer, std::move(clinic)) {}
 
   DeskDriver& times(std::initializer_list<TimeOfDay> t) {
     times_.insert(times_.end(), t);

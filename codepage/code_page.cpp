@@ -65,3 +65,36 @@ void appendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+
+std::string utf8Of(const std::string& bytes) {
+  std::string out;
+  for (const char c : bytes) appendUtf8(out, glyphOf(static_cast<std::uint8_t>(c)));
+  return out;
+}
+
+std::string codePageText(std::string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    char32_t c = b;
+    std::size_t length = 1;
+    if (b >= 0xC0 && b < 0xF8) {
+      length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+      c = b & (0x7F >> length);
+      for (std::size_t k = 1; k < length; ++k) {
+        const auto next = i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+        if ((next & 0xC0) != 0x80) {
+          length = 1;
+          c = b;
+          break;
+        }
+        c = (c << 6) | (next & 0x3F);
+      }
+    }
+    i += length;
+    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) continue;
+    const auto byte = c < 0x7F ? std::optional<std::uint8_t>(static_cast<std::uint8_t>(c)) : byteOf(c);
+    out += static_cast<char>(byte ? *byte : '?');
+  }
+  return out;
+}

@@ -3,8 +3,12 @@
 // Lines `name = value`; blank lines and lines starting with # are allowed.
 // Names: `printer` (where tickets go: HOST:PORT for a network printer,
 // a device file such as /dev/usb/lp0, cups:QUEUE, and on Windows an
-// installed printer's name or COM1..COM9) and `klinik` (the ticket's first
-// line). The file is UTF-8 (or plain ASCII), with or without the byte order
+// installed printer's name or COM1..COM9), `klinik` (the ticket's first
+// line) and `database` (a libpq connection string or URI: the day is kept
+// in PostgreSQL, shared by every PC that names it; none: the journal file).
+// A password belongs in libpq's password file: a `database` that holds one
+// in a morvalis.conf others may read (any morvalis.conf on Windows, whose
+// rights we do not read) is refused, with the reason in `refusal`. The file is UTF-8 (or plain ASCII), with or without the byte order
 // mark Notepad writes, its lines ended by LF, CR LF or CR. `klinik` reaches
 // the printer as code page 865 bytes, with every control byte dropped, so a
 // line of the file can never send the printer a command; `printer` stays
@@ -25,8 +29,11 @@ struct DeskConfig {
   static constexpr const char* kFileName = "morvalis.conf";
   std::string printer;  // UTF-8; empty: no printer
   std::string clinic;   // code page 865 bytes, printable only
+  std::string database;  // UTF-8 as typed; empty: the journal file
+  std::string refusal;   // English, for standard error: the program must not start
   std::vector<std::string> problems;
 };
 
-DeskConfig parseDeskConfig(std::string_view text);
+// `othersMayRead`: whether the file's rights let others than its owner read it.
+DeskConfig parseDeskConfig(std::string_view text, bool othersMayRead = false);
 DeskConfig readDeskConfig(FileSystem& files, const std::string& path = DeskConfig::kFileName);
