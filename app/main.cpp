@@ -12,6 +12,14 @@
 #include "front_desk.hpp"
 #include "desk_config.hpp"
 #include "journal.hpp"
+#ifdef MORVALIS_DATABASE
+#include "pg_connection.hpp"
+#include "pg_schema.hpp"
+#include "pg_store.hpp"
+#else
+// A build without libpq: a database named in morvalis.conf is refused.
+class PgStore : public Journal {};
+#endif
 #include "ticket.hpp"
 
 namespace {
@@ -43,13 +51,44 @@ int testTicket(const EntryClock& clock) {
   return 0;
 }
 
+#ifdef MORVALIS_DATABASE
+// Creates the day's tables in the database morvalis.conf names, or brings
+// them up to this version.
+int createDatabase() {
+  const DeskConfig config = readDeskConfig(FileSystem::real());
+  if (!config.refusal.empty()) {
+    std::fprintf(stderr, "morvalis: %s\n", config.refusal.c_str());
+    return 1;
+  }
+  if (config.database.empty()) {
+    std::fprintf(stderr, "morvalis: no database in morvalis.conf (a line: database = postgresql://...)\n");
+    return 1;
+  }
+  PgConnection connection(config.database, "morvalis --opret-database");
+  const std::string problem = createOrUpgradeSchema(connection);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "morvalis: %s\n", problem.c_str());
+    return 1;
+  }
+  std::printf("morvalis: the database has the day's tables (schema version %d)\n", kPgSchemaVersion);
+  return 0;
+}
+#else
+int createDatabase() {
+  std::fprintf(stderr, "morvalis: this morvalis is built without PostgreSQL\n");
+  return 1;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const EntryClock clock = entryClock();
   if (argc == 2 && std::strcmp(argv[1], "--proevebillet") == 0) return testTicket(clock);
+  if (argc == 2 && std::strcmp(argv[1], "--opret-database") == 0) return createDatabase();
   if (argc > 1) {
-    std::fprintf(stderr, "morvalis: unknown argument %s (only --proevebillet)\n", argv[1]);
+    std::fprintf(stderr, "morvalis: unknown argument %s (--proevebillet or --opret-database)\n",
+                 argv[1]);
     return 2;
   }
   const DeskConfig config = readDeskConfig(FileSystem::real());
@@ -58,6 +97,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   Journal journal(FileSystem::real(), [&clock] { return clock.now(); });
+  // With a database the day is the clinic's, shared by its stations; the
+  // folder still keeps this desk's data.txt, so one desk per folder.
+  std::unique_ptr<PgStore> database;
+  if (!config.database.empty()) {
+#ifdef MORVALIS_DATABASE
+    database = std::make_unique<PgStore>(config.database, stationName(), [&clock] { return clock.now(); });
+#else
+    std::fprintf(stderr, "morvalis: morvalis.conf names a database, and this morvalis is built without PostgreSQL\n");
+    return 1;
+#endif
+  }
   // Two desks in one folder would hand out the same numbers twice.
   if (!journal.takeLock()) {
     std::fprintf(stderr, "morvalis: morvalis already runs in this directory\n");
@@ -77,7 +127,7 @@ int main(int argc, char** argv) {
   const int status = runOnConsole(
       MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows},
       [&] {
-        DayStore& store = journal;
+        DayStore& store = database ? static_cast<DayStore&>(*database) : journal;
         DayStore::Start start = store.open();
         // Tickets go out on a thread of their own, made here so that it
         // shares the terminal session's blocked signals.
@@ -99,7 +149,7 @@ int main(int argc, char** argv) {
         desk.notices.insert(desk.notices.end(), config.problems.begin(), config.problems.end());
         store.begin(desk.dayState());
         desk.run();
-        openAtEsc = desk.dayState().roomsOpen();
+        if (!store.shared()) openAtEsc = desk.dayState().roomsOpen();
       },
       lastWords);
   // ESC ends the day: shifts still open are not in the log, and the journal
@@ -108,6 +158,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "morvalis: %d %s still open at ESC; not in data.txt\n", openAtEsc,
                  openAtEsc == 1 ? "shift was" : "shifts were");
   }
+  database.reset();  // its listener ends within its limit
   if (!journal.closeProblem().empty()) {
     std::fprintf(stderr, "morvalis: %s\n", journal.closeProblem().c_str());
   }

@@ -226,6 +226,8 @@ void FrontDesk::paceCall(int room, int category) {
 }
 
 void FrontDesk::run() {
+  // Another station's change ends the key wait at once.
+  if (store_ && store_->wakeHandle() >= 0) Console::wakeOn(store_->wakeHandle());
   drawScreen();
   warningShown_.clear();  // the title is on row 23 again
   drawDay();
@@ -242,9 +244,8 @@ void FrontDesk::run() {
     showJournalState();
     // A ticket on its way is looked after soon, so a failure shows at once;
     // a shared day's news is looked for as often.
-    const int waitMs = (printer_ && printer_->busy()) || (store_ && store_->shared())
-                           ? kNewsMs
-                           : waitForDateMs();
+    const bool polled = store_ && store_->shared() && store_->wakeHandle() < 0;
+    const int waitMs = (printer_ && printer_->busy()) || polled ? kNewsMs : waitForDateMs();
     const std::optional<int> key = Console::readKeyWithin(waitMs);
     if (!key) continue;
     keyRead();

@@ -76,6 +76,9 @@ class DayStore {
   virtual std::string warning() const = 0;
   // Whether other stations may change the day too.
   virtual bool shared() const { return false; }
+  // A handle that wakes a key wait when news come (see Console::wakeOn);
+  // -1: none, look at hasNews() now and then.
+  virtual std::intptr_t wakeHandle() const { return -1; }
   // The station's clock, as the lines are dated.
   virtual Moment now() const = 0;
 };

@@ -49,11 +49,13 @@ class DeskDriver {
   // Adds ESC and runs the loop to its end.
   void run() {
     con.addKeys({keys::kEscape});
+    con.attach();
     desk.run();
   }
   // Runs the keys given and then ends as a killed program would: no ESC.
   void runAndCrash() {
     try {
+      con.attach();
       desk.run();
     } catch (const ConsoleClosed&) {
     }

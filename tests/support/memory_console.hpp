@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "console.hpp"
 #include "console_device.hpp"
 #include "console_face.hpp"
 
@@ -27,6 +28,8 @@ class MemoryConsole : public ConsoleFace {
   void addText(const char* text);  // each byte one key code
 
   const CellGrid& grid() const { return device_.grid(); }
+  // Makes it the process's console again (a test with two desks).
+  void attach() { Console::attach(&device_); }
   const ConsoleDevice& device() const { return device_; }
   // The grid as it stood when the latest key was read: what a user saw
   // while the program waited.

@@ -1,0 +1,205 @@
+#include "pg_connection.hpp"
+
+#include <libpq-fe.h>
+
+#include <chrono>
+#include <cstring>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <poll.h>
+#endif
+
+long long pgSteadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+namespace {
+
+// libpq's message, first line only.
+std::string firstLine(const char* text) {
+  std::string line = text ? text : "";
+  const auto end = line.find('\n');
+  if (end != std::string::npos) line.erase(end);
+  return line;
+}
+
+// A failed connection in the desk's words, libpq's after them.
+std::string connectionReason(const std::string& message) {
+  const auto has = [&message](const char* part) { return message.find(part) != std::string::npos; };
+  if (has("Connection refused") || has("No such file or directory")) return "serveren koerer ikke";
+  if (has("password authentication failed") || has("no password supplied") ||
+      has("no pg_hba.conf entry") || has("permission denied")) {
+    return "adgang naegtet (" + message + ")";
+  }
+  if (has("does not exist")) return "databasen findes ikke (" + message + ")";
+  if (has("could not translate host name")) return "navnet findes ikke";
+  if (has("the database system is starting up") || has("shutting down")) {
+    return "serveren starter eller stopper";
+  }
+  if (message.empty()) return "forbindelsen blev afbrudt";
+  return "fejl (" + message + ")";
+}
+
+}  // namespace
+
+PgConnection::PgConnection(std::string conninfo, std::string application)
+    : conninfo_(std::move(conninfo)), application_(std::move(application)) {}
+
+PgConnection::~PgConnection() { drop(); }
+
+void PgConnection::drop() {
+  if (conn_) PQfinish(conn_);
+  conn_ = nullptr;
+}
+
+void PgConnection::fail(const std::string& reason) {
+  reason_ = reason;
+  drop();
+}
+
+bool PgConnection::waitFor(bool write, long long deadline) {
+  const int fd = PQsocket(conn_);
+  if (fd < 0) return false;
+  for (;;) {
+    const long long left = deadline - pgSteadyMs();
+    if (left <= 0) return false;
+#ifdef _WIN32
+    WSAPOLLFD p{static_cast<SOCKET>(fd), static_cast<SHORT>(write ? POLLWRNORM : POLLRDNORM), 0};
+    const int ready = WSAPoll(&p, 1, static_cast<INT>(left));
+#else
+    pollfd p{fd, static_cast<short>(write ? POLLOUT : POLLIN), 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(left));
+#endif
+    if (ready > 0) return true;
+    if (ready == 0) return false;
+  }
+}
+
+bool PgConnection::connect(int ms) {
+  if (conn_) return true;
+  const long long deadline = pgSteadyMs() + ms;
+  // The limits libpq keeps itself: a connection whose peer vanished is
+  // noticed in seconds, not in the kernel's quarter of an hour.
+  const char* keys[] = {"dbname", "application_name", "connect_timeout", "keepalives_idle",
+                        "keepalives_interval", "keepalives_count", "tcp_user_timeout",
+                        "client_encoding", nullptr};
+  const char* values[] = {conninfo_.c_str(), application_.c_str(), "2", "5", "1", "3", "4000",
+                          "UTF8", nullptr};
+  conn_ = PQconnectStartParams(keys, values, 1);
+  if (!conn_) return fail("for lidt hukommelse"), false;
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    return fail(connectionReason(firstLine(PQerrorMessage(conn_)))), false;
+  }
+  PostgresPollingStatusType status = PGRES_POLLING_WRITING;
+  while (status != PGRES_POLLING_OK) {
+    if (status == PGRES_POLLING_FAILED) {
+      return fail(connectionReason(firstLine(PQerrorMessage(conn_)))), false;
+    }
+    if (!waitFor(status == PGRES_POLLING_WRITING, deadline)) {
+      return fail("serveren svarer ikke"), false;
+    }
+    status = PQconnectPoll(conn_);
+  }
+  PQsetnonblocking(conn_, 1);
+  // The server's notices ("terminating connection ...") would go to
+  // standard error, over the desk's picture.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+  return true;
+}
+
+PgConnection::Result PgConnection::query(const std::string& sql,
+                                         const std::vector<std::string>& params, int ms) {
+  Result result;
+  if (!conn_) {
+    result.message = reason_;
+    return result;
+  }
+  const long long deadline = pgSteadyMs() + ms;
+  std::vector<const char*> values;
+  for (const std::string& p : params) values.push_back(p.c_str());
+  // Without parameters in the simple protocol, which takes several
+  // statements at once (a schema, BEGIN with its first statement).
+  const int sent = params.empty() ? PQsendQuery(conn_, sql.c_str())
+                                  : PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()),
+                                                      nullptr, values.data(), nullptr, nullptr, 0);
+  if (!sent) {
+    fail(connectionReason(firstLine(PQerrorMessage(conn_))));
+    result.message = reason_;
+    return result;
+  }
+  // The statement out, then its answer in, each within what is left.
+  for (int flushed = PQflush(conn_); flushed != 0; flushed = PQflush(conn_)) {
+    if (flushed < 0 || !waitFor(true, deadline)) {
+      fail(flushed < 0 ? "forbindelsen blev afbrudt" : "serveren svarer ikke");
+      result.message = reason_;
+      return result;
+    }
+  }
+  bool gotError = false;
+  for (;;) {
+    while (PQisBusy(conn_)) {
+      if (!waitFor(false, deadline)) {
+        fail("serveren svarer ikke");
+        result.message = reason_;
+        return result;
+      }
+      if (!PQconsumeInput(conn_)) {
+        fail(connectionReason(firstLine(PQerrorMessage(conn_))));
+        result.message = reason_;
+        return result;
+      }
+    }
+    PGresult* r = PQgetResult(conn_);
+    if (!r) break;
+    const ExecStatusType status = PQresultStatus(r);
+    if (status == PGRES_TUPLES_OK) {
+      for (int row = 0; row < PQntuples(r); ++row) {
+        std::vector<std::optional<std::string>> fields;
+        for (int col = 0; col < PQnfields(r); ++col) {
+          if (PQgetisnull(r, row, col)) {
+            fields.emplace_back();
+          } else {
+            fields.emplace_back(std::string(PQgetvalue(r, row, col),
+                                            static_cast<std::size_t>(PQgetlength(r, row, col))));
+          }
+        }
+        result.rows.push_back(std::move(fields));
+      }
+    } else if (status != PGRES_COMMAND_OK) {
+      gotError = true;
+      const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+      result.state = state ? state : "";
+      result.message = firstLine(PQresultErrorMessage(r));
+    }
+    PQclear(r);
+  }
+  if (PQstatus(conn_) == CONNECTION_BAD) {
+    fail(connectionReason(firstLine(PQerrorMessage(conn_))));
+    result.message = reason_;
+    result.state.clear();
+    return result;
+  }
+  result.ok = !gotError;
+  return result;
+}
+
+int PgConnection::socket() const {
+  return conn_ ? PQsocket(conn_) : -1;
+}
+
+bool PgConnection::take() {
+  if (!conn_) return false;
+  if (!PQconsumeInput(conn_)) {
+    fail(connectionReason(firstLine(PQerrorMessage(conn_))));
+    return false;
+  }
+  bool notified = false;
+  while (PGnotify* n = PQnotifies(conn_)) {
+    notified = true;
+    PQfreemem(n);
+  }
+  return notified;
+}

@@ -1,0 +1,93 @@
+// PgStore: the day kept in PostgreSQL (see pg_schema.hpp), shared by every
+// station that names the same database in its morvalis.conf.
+//
+// The day is today's date on the station's clock; its changes are the rows
+// of that date in order. A station appends a change as the next row after
+// the last one it has seen: the server's rules refuse it when another
+// station got there first (Stale: the rows it missed are read at once and
+// come through news()), and refuse a change that breaks a rule (Refused).
+//
+// Two connections: the key path's, used only to append (every append
+// waits at most kStoreWaitMs, connecting again first when it was lost),
+// and a listener on a thread of its own that LISTENs, reads every row
+// other stations commit, and wakes the station (wakeHandle()). The
+// listener asks the server every few seconds whether it is still there;
+// a connection that fails or stalls is dropped and made again, and every
+// row missed meanwhile is read before the station hears it is connected.
+// While either connection is down, warning() says "Ingen forbindelse til
+// databasen: <why>" (and the listener's connection is also the display's
+// sign that what it shows may be old).
+//
+// The destructor stops the listener within kStoreWaitMs; one stuck in a
+// host name's lookup is left to end by itself.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "day_store.hpp"
+#include "pg_connection.hpp"
+
+class PgStore : public DayStore {
+ public:
+  using Now = std::function<Moment()>;
+
+  // `station`: how this station is named in the rows (its host and folder).
+  PgStore(std::string conninfo, std::string station, Now now);
+  ~PgStore() override;
+
+  // Connects, checks the schema and reads the day; a database that cannot
+  // be reached is no reason not to start: the notices say so, row 23 too,
+  // and the day comes in once the listener gets through.
+  Start open() override;
+  bool begin(const DayState& state) override;
+  Outcome append(const Change& change, const StateOf& stateAfter) override;
+  std::optional<News> news() override;
+  bool hasNews() override;
+  void newDate(const DayState& state) override;
+  void closeDay(const DayState& state) override;
+  bool writable() const override { return true; }
+  std::string warning() const override;
+  bool shared() const override { return true; }
+  Moment now() const override { return now_(); }
+  std::intptr_t wakeHandle() const override;
+
+  // The day as the station has it: its lines (journal lines, CR LF each),
+  // and whether the listener is connected and has read everything.
+  std::string dayText() const;
+  bool current() const;
+  std::int64_t seenSeq() const { return seq_; }
+
+  struct Shared;
+
+ private:
+  // Takes lines (seq and text) into the day: those that follow the last
+  // one seen, in order.
+  void absorb(const std::vector<std::pair<std::int64_t, std::string>>& lines,
+              const std::vector<std::string>& stations);
+  // Reads the rows after the last seen on the key path's connection.
+  bool readMissed();
+  // The day follows the station's date.
+  void followDate();
+
+  Now now_;
+  std::string station_;
+  PgConnection writer_;
+  std::shared_ptr<Shared> shared_;
+  std::string day_;  // the date whose rows are the day
+  std::int64_t seq_ = 0;
+  DayState state_;
+  std::string text_;
+  std::vector<TimedChange> pending_;
+  std::string writerProblem_;
+  bool dayTurned_ = false;  // a new date: the station takes its (empty) day
+  std::array<std::string, DayState::kRooms> leavingBy_;  // the station of each begun departure
+};
+
+// A station's name for the rows: its host name and the folder's last part.
+std::string stationName();

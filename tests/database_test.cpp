@@ -1,0 +1,182 @@
+// The day in a real PostgreSQL the test starts itself: the server's own
+// rules, two stations sharing one day, and a server that goes away.
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <chrono>
+#include <thread>
+
+#include "desk_driver.hpp"
+#include "pg_connection.hpp"
+#include "pg_schema.hpp"
+#include "pg_store.hpp"
+#include "scratch_postgres.hpp"
+#include "work_directory.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+constexpr CalendarDay kToday{2026, 12, 7};
+
+class Database : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server_ = new ScratchPostgres(fs::temp_directory_path() / ("morvalis-pg-" + std::to_string(getpid())));
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override {
+    if (!server_->whyNot().empty()) GTEST_SKIP() << server_->whyNot();
+    // Each test its own day: the tables made afresh.
+    std::string error;
+    server_->sql("DROP SCHEMA IF EXISTS morvalis CASCADE", &error);
+    PgConnection setup(server_->uri());
+    ASSERT_EQ(createOrUpgradeSchema(setup), "");
+  }
+  static Change issued(int category, std::int32_t number) {
+    Change c(ChangeKind::Issued, 0, category);
+    c.number = number;
+    return c;
+  }
+  static Change opened(int room, const char* name) {
+    Change c(ChangeKind::Opened, room, 1);
+    c.time = HourMinute{8, 30};
+    c.name = name;
+    return c;
+  }
+  static PgStore station(const std::string& name, const std::string& uri = server_->uri()) {
+    return PgStore(uri, name, [] { return Moment(kToday, 8 * 3600); });
+  }
+  // Waits for the store's wake handle; true when it woke within `ms`.
+  static bool woken(const PgStore& store, int ms) {
+    pollfd p{static_cast<int>(store.wakeHandle()), POLLIN, 0};
+    return ::poll(&p, 1, ms) == 1;
+  }
+  static ScratchPostgres* server_;
+};
+ScratchPostgres* Database::server_ = nullptr;
+
+// What a client sends cannot break the day: rows straight through SQL.
+TEST_F(Database, TheServerKeepsTheRulesWhateverAClientSends) {
+  const auto insert = [](const std::string& line) {
+    std::string error;
+    server_->sql("INSERT INTO morvalis.changes (line, station) VALUES ('" + line + "', 'psql')", &error);
+    return error;
+  };
+  const Moment at(kToday, 8 * 3600);
+  const auto line = [&at](std::int64_t seq, const Change& c) {
+    std::string text = journalLine(seq, at, c);
+    return text.substr(0, text.size() - 2);
+  };
+  ASSERT_EQ(insert(line(1, issued(1, 1))), "");
+  ASSERT_EQ(insert(line(2, opened(1, "Anna"))), "");
+  EXPECT_NE(insert(line(3, issued(1, 1))).find("changes_issued_once"), std::string::npos) << "issued twice";
+  EXPECT_NE(insert(line(3, opened(1, "Bo"))).find("holds a shift already"), std::string::npos);
+  Change call(ChangeKind::Called, 1, 1);
+  call.number = 1;
+  ASSERT_EQ(insert(line(3, call)), "");
+  EXPECT_NE(insert(line(4, call)).find("changes_called_once"), std::string::npos) << "called twice";
+  call.room = 2;
+  call.number = 5;
+  EXPECT_NE(insert(line(4, call)).find("holds no shift"), std::string::npos);
+  EXPECT_NE(insert(line(9, issued(2, 1))).find("does not follow"), std::string::npos) << "a gap";
+  EXPECT_NE(insert(line(3, issued(2, 1))).find("changes_pkey"), std::string::npos) << "a number twice";
+  EXPECT_NE(insert("4 2026-12-07 08:00:00 nummer voksen 2\r 00000000"), "") << "not a line";
+
+  // A second run changes nothing; a newer schema is refused, by the tool
+  // and by a station.
+  PgConnection again(server_->uri());
+  EXPECT_EQ(createOrUpgradeSchema(again), "");
+  server_->sql("UPDATE morvalis.schema_version SET version = 99");
+  EXPECT_NE(createOrUpgradeSchema(again).find("newer than this morvalis knows"), std::string::npos);
+  PgStore newer = station("a");
+  EXPECT_EQ(newer.open().notices.at(1), "skemaet er nyere: opdater morvalis");
+}
+
+// Two stations on one day: the one that got there second hears it at once,
+// takes in the first one's change and decides again; a station with only
+// the rights the README gives (select, insert) can do all of it.
+TEST_F(Database, TwoStationsShareOneDay) {
+  std::string error;
+  server_->sql("CREATE ROLE station LOGIN; GRANT USAGE ON SCHEMA morvalis TO station; "
+               "GRANT SELECT, INSERT ON morvalis.changes TO station; "
+               "GRANT SELECT ON morvalis.schema_version TO station",
+               &error);
+  ASSERT_EQ(error, "");
+  PgStore a = station("a");
+  PgStore b = station("b", server_->uri("station"));
+  a.open();
+  EXPECT_FALSE(b.open().resumed);
+  const auto same = [] { return DayState{}; };
+  ASSERT_EQ(a.append(issued(1, 1), same), DayStore::Outcome::Kept);
+  const auto committed = steady_clock::now();
+  ASSERT_TRUE(woken(b, 1000));
+  EXPECT_LT(steady_clock::now() - committed, milliseconds(100)) << "seen by the other station at once";
+  // B decided on its old picture: the day moved on, and B hears of what.
+  EXPECT_EQ(b.append(issued(1, 1), same), DayStore::Outcome::Stale);
+  const auto news = b.news();
+  ASSERT_TRUE(news.has_value());
+  ASSERT_EQ(news->changes.size(), 2u) << "the day's first line, and the number";
+  EXPECT_EQ(news->state.series[0].counter, 1);
+  EXPECT_EQ(b.append(issued(1, 2), same), DayStore::Outcome::Kept);
+  EXPECT_EQ(b.append(opened(3, "Bo"), same), DayStore::Outcome::Kept);
+  // A has seen neither; its room 3 is taken meanwhile: refused by the rules
+  // once A is caught up (the desk decides again and gives the error box).
+  EXPECT_EQ(a.append(opened(3, "Anna"), same), DayStore::Outcome::Stale);
+  EXPECT_EQ(a.news()->state.rooms[2]->name, "Bo");
+  EXPECT_EQ(b.dayText(), a.dayText());
+  EXPECT_EQ(replayJournal(a.dayText()).damage, Replay::Damage::None) << a.dayText();
+}
+
+// Desks on one day: a room another desk took while this one looked at it
+// gets the error box; F3 gives the next number whichever desk gave the
+// last; and each desk's picture follows the other's.
+TEST_F(Database, DesksDecideOnTheDayAsItStands) {
+  WorkDirectory dir("database-desks");
+  PgStore storeA = station("a"), storeB = station("b");
+  DeskDriver a(FileSystem::real(), &storeA), b(FileSystem::real(), &storeB);
+  a.desk.resume(storeA.open().state);
+  b.desk.resume(storeB.open().state);
+  a.arrive(1, 'v', "Anna").key(3).press({'v'}).runAndCrash();
+  b.key(3).press({'v'}).runAndCrash();
+  EXPECT_EQ(b.text(9, 39, 55), "Tildelt nummer: 2");
+  b.arrive(1, 'b', "Bo").runAndCrash();
+  EXPECT_EQ(b.text(20, 39, 60), a.text(20, 39, 60));
+  EXPECT_EQ(b.text(13, 43, 75), "Programmet har udfoert en ulovlig") << "room 1 was taken";
+  // A's picture catches up between keys: two waiting, and its F4 calls 1.
+  a.key(4).press({'1'}).runAndCrash();
+  EXPECT_EQ(a.desk.dayState().series[0].waiting, 1);
+  EXPECT_EQ(a.desk.dayState().rooms[0]->lastCalled, 1);
+  EXPECT_EQ(replayJournal(storeB.dayText()).state.series[0].counter, 2);
+}
+
+// The server killed and started again: appends say so within the limit,
+// row 23's word follows, and the station reads what it missed.
+TEST_F(Database, AServerThatGoesAwayIsSaidAndFollowedBack) {
+  PgStore a = station("a"), b = station("b");
+  a.open();
+  b.open();
+  const auto same = [] { return DayState{}; };
+  ASSERT_EQ(a.append(issued(1, 1), same), DayStore::Outcome::Kept);
+  server_->kill();
+  const auto asked = steady_clock::now();
+  EXPECT_EQ(a.append(issued(1, 2), same), DayStore::Outcome::Unavailable);
+  EXPECT_LT(steady_clock::now() - asked, milliseconds(kStoreWaitMs + 500));
+  EXPECT_EQ(a.warning().rfind("Ingen forbindelse til databasen: ", 0), 0u) << a.warning();
+  for (int i = 0; i < 100 && b.warning().empty(); ++i) std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_NE(b.warning(), "") << "the listener noticed";
+  ASSERT_TRUE(server_->start());
+  EXPECT_EQ(a.append(issued(1, 2), same), DayStore::Outcome::Kept);
+  // The title comes back once the listener has read what it missed too.
+  for (int i = 0; i < 100 && !a.warning().empty(); ++i) std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(a.warning(), "");
+  for (int i = 0; i < 100 && !(b.current() && b.hasNews()); ++i) std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(b.warning(), "");
+  EXPECT_EQ(b.news()->state.series[0].counter, 2) << "what it missed, read";
+}
+
+}  // namespace

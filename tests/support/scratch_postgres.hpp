@@ -1,0 +1,42 @@
+// A PostgreSQL server of the test's own: Debian's postgresql, a cluster
+// made by initdb in `root`, listening on a free port of 127.0.0.1 and on a
+// socket in `root`; run as the postgres user when the test runs as root
+// (the server refuses root). Its superuser is "morvalis", trusted on the
+// test's own addresses. whyNot() says why it could not start (no
+// postgresql installed, no postgres user); the folder goes with the object.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_server.hpp"
+
+class ScratchPostgres {
+ public:
+  explicit ScratchPostgres(const std::filesystem::path& root);
+  ~ScratchPostgres();
+
+  const std::string& whyNot() const { return why_; }
+  // libpq's URI of database `database` for `user`.
+  std::string uri(const std::string& user = "morvalis", const std::string& database = "morvalis") const;
+  int port() const { return port_; }
+  // Runs SQL through psql as the superuser; its output, or "" with the
+  // error in `error`.
+  std::string sql(const std::string& statements, std::string* error = nullptr,
+                  const std::string& database = "morvalis") const;
+  // The server killed (-9), and started again on the same port.
+  void kill();
+  bool start();
+
+ private:
+  std::filesystem::path root_;
+  std::filesystem::path bin_;
+  int port_ = 0;
+  std::string why_;
+  TestServer server_;
+};
+
+// Runs `argv` as `user` when root (as oneself otherwise), output to `log`;
+// its exit status.
+int runAs(const std::string& user, const std::vector<std::string>& argv, const std::filesystem::path& log);
