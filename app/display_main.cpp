@@ -13,7 +13,11 @@
 #include "entry_clock.hpp"
 #include "file_system.hpp"
 #include "file_watch.hpp"
+#include "desk_config.hpp"
 #include "journal_follower.hpp"
+#ifdef MORVALIS_DATABASE
+#include "pg_store.hpp"
+#endif
 #include "waiting_room_display.hpp"
 
 namespace {
@@ -47,7 +51,39 @@ int main(int argc, char** argv) {
 
   return runOnConsole(MinimumSize{40, 12, "morvalis-display"}, [&] {
     const EntryClock clock = entryClock();
-    JournalFollower follower(folder, FileSystem::real(), clock.today);
+    // The day in a database when the folder's morvalis.conf names one.
+    const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
+    JournalFollower::DaySource source;
+#ifdef MORVALIS_DATABASE
+    std::unique_ptr<PgStore> database;
+    if (!config.database.empty()) {
+      database = std::make_unique<PgStore>(config.database, stationName() + " display",
+                                           [&clock] { return clock.now(); });
+      database->open();
+      std::size_t shown = 0;
+      bool wasCurrent = false;
+      source = [&database, shown, wasCurrent]() mutable {
+        if (database->hasNews()) database->news();
+        const bool current = database->current();
+        JournalFollower::DayRead read;
+        read.text = database->dayText();
+        read.changed = read.text.size() != shown || current != wasCurrent;
+        if (!current) read.problem = database->warning();
+        shown = read.text.size();
+        wasCurrent = current;
+        return read;
+      };
+    }
+#else
+    const bool database = false;
+    if (!config.database.empty()) {
+      source = [] {
+        return JournalFollower::DayRead{true, "", "Bygget uden PostgreSQL"};
+      };
+    }
+#endif
+    JournalFollower follower = source ? JournalFollower(source, folder, FileSystem::real(), clock.today)
+                                      : JournalFollower(folder, FileSystem::real(), clock.today);
     FileWatch watch(folder);
     // Calls are spoken on a thread of their own, made here so that it
     // shares the terminal session's blocked signals.
@@ -61,7 +97,11 @@ int main(int argc, char** argv) {
                                       .count();
                                 },
                                 clock.today},
-                               quiet, &watch, announcer.get());
+                               quiet, database ? nullptr : &watch, announcer.get());
+    // The database's listener wakes the display as the folder's watch would.
+#ifdef MORVALIS_DATABASE
+    if (database) Console::wakeOn(database->wakeHandle());
+#endif
     display.run();
   });
 }

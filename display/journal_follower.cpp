@@ -19,6 +19,28 @@ JournalFollower::JournalFollower(std::string folder, FileSystem& files, Today to
       files_(files),
       today_(std::move(today)) {}
 
+JournalFollower::JournalFollower(DaySource source, std::string folder, FileSystem& files, Today today)
+    : source_(std::move(source)),
+      folder_(std::move(folder)),
+      path_(folder_ + "/" + kJournalFileName),
+      files_(files),
+      today_(std::move(today)) {}
+
+bool JournalFollower::pollSource() {
+  newCalls_.clear();
+  newCallMoments_.clear();
+  const DayRead read = source_();
+  if (!read.changed && polled_) {
+    newCallRoom_ = 0;
+    return false;
+  }
+  const Desk deskBefore = desk_;
+  const DayState stateBefore = state_;
+  const std::string problemBefore = problem_;
+  takeText(read.text, read.problem);
+  return desk_ != deskBefore || !(state_ == stateBefore) || problem_ != problemBefore;
+}
+
 void JournalFollower::take(Desk desk, const DayState& state, const std::string& problem) {
   newCallRoom_ = 0;
   const int room = state.newestCallRoom;
@@ -38,6 +60,7 @@ void JournalFollower::take(Desk desk, const DayState& state, const std::string& 
 }
 
 bool JournalFollower::poll() {
+  if (source_) return pollSource();
   newCalls_.clear();
   newCallMoments_.clear();
   const Desk deskBefore = desk_;
@@ -83,44 +106,52 @@ bool JournalFollower::poll() {
       stamp_ = now;
       FileStamp folder;
       if (files_.stamp(folder_, folder)) folderIdentity_ = folder.identity;
-      std::vector<TimedChange> changes;
-      const Replay replay = replayJournal(text, &changes);
-      expectedWait_ = ExpectedWait::of(changes);
-      // The usual pace of the days before, read once a day.
-      const std::string today = dateText(today_());
-      if (usualDay_ != today) {
-        usual_ = ExpectedWait::readUsual(files_, folder_, today);
-        usualDay_ = today;
-      }
-      expectedWait_.setUsual(usual_);
-      // Every call since the last read, also several that came together;
-      // a journal begun anew (a new day) counts from its start.
-      const std::int64_t firstSeq = replay.lastSeq - static_cast<std::int64_t>(changes.size()) + 1;
-      if (replay.lastSeq < seenSeq_) seenSeq_ = 0;
-      for (std::size_t i = 0; i < changes.size(); ++i) {
-        const Change& c = changes[i].change;
-        if (polled_ && c.kind == ChangeKind::Called &&
-            firstSeq + static_cast<std::int64_t>(i) > seenSeq_) {
-          newCalls_.emplace_back(c.room, c.number);
-          newCallMoments_.push_back(changes[i].second == kUnknownSecond
-                                        ? -1
-                                        : momentOf(changes[i].date, changes[i].second));
-        }
-      }
-      if (!changes.empty() && changes.back().second != kUnknownSecond) {
-        newestMoment_ = momentOf(changes.back().date, changes.back().second);
-      }
-      seenSeq_ = replay.lastSeq;
-      // A line the desk is still writing is a torn end, not damage.
-      if (replay.damage == Replay::Damage::Damaged) {
-        take(Desk::Unreadable, replay.state,
-             "Journalen er skadet efter linje " + std::to_string(replay.goodLines));
-      } else if (replay.ended || (replay.goodLines > 0 && replay.day < dateText(today_()))) {
-        take(Desk::Closed, DayState{}, "");  // ended with ESC, or left from an earlier day
-      } else {
-        take(Desk::Open, replay.state, "");
-      }
+      takeText(text, "");
     }
   }
   return desk_ != deskBefore || !(state_ == stateBefore) || problem_ != problemBefore;
+}
+
+void JournalFollower::takeText(const std::string& text, const std::string& problem) {
+  std::vector<TimedChange> changes;
+  const Replay replay = replayJournal(text, &changes);
+  expectedWait_ = ExpectedWait::of(changes);
+  // The usual pace of the days before, read once a day.
+  const std::string today = dateText(today_());
+  if (usualDay_ != today) {
+    usual_ = ExpectedWait::readUsual(files_, folder_, today);
+    usualDay_ = today;
+  }
+  expectedWait_.setUsual(usual_);
+  // Every call since the last read, also several that came together;
+  // a journal begun anew (a new day) counts from its start.
+  const std::int64_t firstSeq = replay.lastSeq - static_cast<std::int64_t>(changes.size()) + 1;
+  if (replay.lastSeq < seenSeq_) seenSeq_ = 0;
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    const Change& c = changes[i].change;
+    if (polled_ && c.kind == ChangeKind::Called &&
+        firstSeq + static_cast<std::int64_t>(i) > seenSeq_) {
+      newCalls_.emplace_back(c.room, c.number);
+      newCallMoments_.push_back(changes[i].second == kUnknownSecond
+                                    ? -1
+                                    : momentOf(changes[i].date, changes[i].second));
+    }
+  }
+  if (!changes.empty() && changes.back().second != kUnknownSecond) {
+    newestMoment_ = momentOf(changes.back().date, changes.back().second);
+  }
+  seenSeq_ = replay.lastSeq;
+  // A line the desk is still writing is a torn end, not damage.
+  if (!problem.empty()) {
+    take(Desk::Unreadable, replay.state, problem);  // shown as far as it was read
+  } else if (text.empty()) {
+    take(Desk::Closed, DayState{}, "");  // nothing yet today
+  } else if (replay.damage == Replay::Damage::Damaged) {
+    take(Desk::Unreadable, replay.state,
+         "Journalen er skadet efter linje " + std::to_string(replay.goodLines));
+  } else if (replay.ended || (replay.goodLines > 0 && replay.day < dateText(today_()))) {
+    take(Desk::Closed, DayState{}, "");  // ended with ESC, or left from an earlier day
+  } else {
+    take(Desk::Open, replay.state, "");
+  }
 }

@@ -25,8 +25,20 @@ class JournalFollower {
  public:
   enum class Desk { Closed, Open, Unreadable };
   using Today = std::function<CalendarDay()>;
+  // A day kept elsewhere (a database): its lines as a journal has them,
+  // whether they changed since the last read, and why they may not be
+  // current (empty: they are).
+  struct DayRead {
+    bool changed = false;
+    std::string text;
+    std::string problem;
+  };
+  using DaySource = std::function<DayRead()>;
 
   JournalFollower(std::string folder, FileSystem& files, Today today);
+  // Follows `source` instead of the folder's journal (historik/ in the
+  // folder still gives the usual pace).
+  JournalFollower(DaySource source, std::string folder, FileSystem& files, Today today);
 
   // True when what the display shows changed.
   bool poll();
@@ -52,7 +64,11 @@ class JournalFollower {
 
  private:
   void take(Desk desk, const DayState& state, const std::string& problem);
+  // The day's text read: its state, the calls new since the last read.
+  void takeText(const std::string& text, const std::string& problem);
+  bool pollSource();
 
+  DaySource source_;
   std::string folder_;
   std::string path_;
   FileSystem& files_;
