@@ -5,11 +5,15 @@
 #include <string>
 
 #include "command_line.hpp"
+#include "desk_config.hpp"
 #include "figures.hpp"
 #include "file_replacement.hpp"
 #include "history.hpp"
 #include "chart.hpp"
 #include "output.hpp"
+#ifdef MORVALIS_DATABASE
+#include "pg_store.hpp"
+#endif
 
 namespace {
 
@@ -52,13 +56,31 @@ int main(int argc, char** argv) {
 
   History history;
   std::string error;
-  if (!readHistory(folder, history, error)) {
+  // The days in a database when the folder's morvalis.conf names one.
+  const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
+  if (!config.database.empty()) {
+#ifdef MORVALIS_DATABASE
+    std::vector<StoredDay> days;
+    if (!readStoredDays(config.database, from, to, days, error)) {
+      std::fprintf(stderr, "morvalis-rapport: %s\n", error.c_str());
+      return 1;
+    }
+    for (const StoredDay& day : days) addJournal(history, "database " + day.day, day.text);
+    if (days.empty()) {
+      std::printf("Ingen dage i databasen endnu.\n");
+      return 0;
+    }
+#else
+    std::fprintf(stderr, "morvalis-rapport: morvalis.conf names a database, and this build has no PostgreSQL\n");
+    return 1;
+#endif
+  } else if (!readHistory(folder, history, error)) {
     if (error.rfind("not a directory", 0) == 0) return line.error("", error);
     // A history that cannot be read is never reported as no history.
     std::fprintf(stderr, "morvalis-rapport: %s\n", error.c_str());
     return 1;
   }
-  if (history.files.empty() && history.problems.empty()) {
+  if (config.database.empty() && history.files.empty() && history.problems.empty()) {
     std::printf("Ingen historik endnu i %s: hverken historik/ eller journal.txt.\n", folder.c_str());
     return 0;
   }

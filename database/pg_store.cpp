@@ -451,3 +451,30 @@ bool PgStore::current() const {
   std::lock_guard<std::mutex> lock(shared_->mutex);
   return shared_->connected;
 }
+
+bool readStoredDays(const std::string& conninfo, const std::string& from, const std::string& to,
+                    std::vector<StoredDay>& days, std::string& error) {
+  PgConnection connection(conninfo, "morvalis-rapport");
+  if (!connection.connect(kStoreWaitMs)) {
+    error = "cannot connect to the database: " + connection.reason();
+    return false;
+  }
+  const std::string schema = schemaProblem(connection);
+  if (!schema.empty()) {
+    error = "the database cannot be read: " + schema;
+    return false;
+  }
+  // A year of days is a few megabytes: one answer, with time for it.
+  const auto result = connection.query(
+      "SELECT day, string_agg(line || E'\\r\\n', '' ORDER BY seq) FROM morvalis.changes "
+      "WHERE ($1 = '' OR day >= $1) AND ($2 = '' OR day <= $2) GROUP BY day ORDER BY day",
+      {from, to}, kStoreWaitMs * 15);
+  if (!result.ok) {
+    error = "cannot read the days: " + (result.message.empty() ? connection.reason() : result.message);
+    return false;
+  }
+  for (const auto& row : result.rows) {
+    if (row.size() == 2 && row[0] && row[1]) days.push_back(StoredDay{*row[0], *row[1]});
+  }
+  return true;
+}

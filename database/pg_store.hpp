@@ -91,3 +91,13 @@ class PgStore : public DayStore {
 
 // A station's name for the rows: its host name and the folder's last part.
 std::string stationName();
+
+// The days kept in the database from `from` to `to` (dates; empty: no
+// limit), each as its journal text, in date order. False, with `error`
+// (English, for standard error), when the database cannot be read.
+struct StoredDay {
+  std::string day;
+  std::string text;
+};
+bool readStoredDays(const std::string& conninfo, const std::string& from, const std::string& to,
+                    std::vector<StoredDay>& days, std::string& error);

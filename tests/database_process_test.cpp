@@ -85,6 +85,10 @@ TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
   b.waitForText("exit=0");
   EXPECT_LT(steady_clock::now() - escape, milliseconds(2500));
   EXPECT_EQ(server.sql("SELECT count(*) FROM morvalis.changes WHERE kind = 'nummer'"), "3");
+  // The report reads the same day from any of the folders.
+  const std::string report = runCommand("cd " + (dir.path() / "tv").string() + " && " +
+                                        MORVALIS_REPORT_BINARY + " 2>&1");
+  EXPECT_NE(report.find("voksne    3      1      2"), std::string::npos) << report;
 }
 
 }  // namespace
