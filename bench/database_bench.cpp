@@ -1,0 +1,74 @@
+// Prints how long a change takes from the desk's key to the server's
+// commit (p50, p99) beside the physical floor of the same run, one raw
+// INSERT and COMMIT of one row on the same server, and how long another
+// station takes to hear of a change. Against a PostgreSQL cluster of its
+// own (initdb in /tmp, fsync as the server's default); it says so and
+// ends when none can start. Measured figures, never a pass/fail test.
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "pg_connection.hpp"
+#include "pg_schema.hpp"
+#include "pg_store.hpp"
+#include "scratch_postgres.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRounds = 300;
+
+double msSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void print(const char* what, std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  std::printf("  %-52s p50 %.2f ms, p99 %.2f ms\n", what, ms[ms.size() / 2], ms[ms.size() * 99 / 100]);
+}
+
+}  // namespace
+
+int main() {
+  std::printf("database (a change kept in PostgreSQL on 127.0.0.1, %d rounds):\n", kRounds);
+  ScratchPostgres server(std::filesystem::temp_directory_path() /
+                         ("morvalis-pg-bench-" + std::to_string(getpid())));
+  if (!server.whyNot().empty()) {
+    std::printf("  not measured: %s\n", server.whyNot().c_str());
+    return 0;
+  }
+  PgConnection setup(server.uri());
+  if (const std::string problem = createOrUpgradeSchema(setup); !problem.empty()) {
+    std::printf("  not measured: %s\n", problem.c_str());
+    return 0;
+  }
+  setup.query("CREATE TABLE floor (n integer)", {}, 5000);
+  const auto now = [] { return Moment(CalendarDay{2026, 12, 7}, 8 * 3600); };
+  PgStore a(server.uri(), "a", now), b(server.uri(), "b", now);
+  a.open();
+  b.open();
+  std::vector<double> floor, kept, heard;
+  for (int i = 0; i < kRounds; ++i) {
+    auto start = Clock::now();
+    setup.query("INSERT INTO floor VALUES ($1)", {std::to_string(i)}, 5000);
+    floor.push_back(msSince(start));
+    Change issued(ChangeKind::Issued, 0, 1);
+    issued.number = i + 1;
+    start = Clock::now();
+    a.append(issued, [] { return DayState{}; });
+    kept.push_back(msSince(start));
+    pollfd p{static_cast<int>(b.wakeHandle()), POLLIN, 0};
+    ::poll(&p, 1, 2000);
+    heard.push_back(msSince(start));
+    b.hasNews();
+    b.news();
+  }
+  print("raw INSERT + COMMIT of one row (the floor)", floor);
+  print("a change from the key to its commit (F3)", kept);
+  print("the change heard by another station", heard);
+  return 0;
+}
