@@ -2,10 +2,21 @@
 // test's own PostgreSQL: each sees the others' changes, a room another
 // desk took gets the error box, and a server killed and started again is
 // said on row 23, refuses nothing silently, and is followed back.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "journal_format.hpp"
 
 #include "pty_program.hpp"
 #include "scratch_postgres.hpp"
@@ -89,6 +100,203 @@ TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
   const std::string report = runCommand("cd " + (dir.path() / "tv").string() + " && " +
                                         MORVALIS_REPORT_BINARY + " 2>&1");
   EXPECT_NE(report.find("voksne    3      1      2"), std::string::npos) << report;
+}
+
+}  // namespace
+
+namespace {
+
+// A TCP proxy on 127.0.0.1 in front of the server that can stall: while
+// stalled it takes bytes in from neither side and passes none on, as a
+// network that hangs without closing anything.
+class StallingProxy {
+ public:
+  explicit StallingProxy(int serverPort) : serverPort_(serverPort) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&at), &size);
+    port_ = ntohs(at.sin_port);
+    ::listen(listener_, 64);
+    thread_ = std::thread([this] { run(); });
+  }
+  ~StallingProxy() {
+    stop_ = true;
+    thread_.join();
+    for (const auto& [a, b] : pairs_) ::close(a), ::close(b);
+    ::close(listener_);
+  }
+  int port() const { return port_; }
+  std::atomic<bool> stalled{false};
+
+ private:
+  void run() {
+    while (!stop_) {
+      std::vector<pollfd> fds{{listener_, POLLIN, 0}};
+      if (!stalled) {
+        for (const auto& [a, b] : pairs_) fds.push_back({a, POLLIN, 0}), fds.push_back({b, POLLIN, 0});
+      }
+      if (::poll(fds.data(), fds.size(), 20) <= 0) continue;
+      if (fds[0].revents & POLLIN) {
+        const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        at.sin_port = htons(static_cast<std::uint16_t>(serverPort_));
+        if (::connect(server, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0) {
+          pairs_.emplace_back(client, server);
+        } else {
+          ::close(client), ::close(server);
+        }
+      }
+      for (std::size_t i = 1; i < fds.size(); ++i) {
+        if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        auto& pair = pairs_[(i - 1) / 2];
+        const int from = fds[i].fd, to = from == pair.first ? pair.second : pair.first;
+        char buffer[16384];
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n <= 0 || ::send(to, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) != n) {
+          ::shutdown(to, SHUT_RDWR);
+          ::shutdown(from, SHUT_RDWR);
+        }
+      }
+    }
+  }
+  int serverPort_;
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::vector<std::pair<int, int>> pairs_;
+  std::thread thread_;
+};
+
+std::string rowOf(const VtModel& m, int row) {
+  return m.screen.rowText(row - 1);
+}
+
+// Three desks and a display for 30 s of keys at random moments, through a
+// proxy; the server killed and started again at 8 s, the network stalled
+// from 16 s to 26 s. Every number is issued once and called at most once,
+// a key is answered within the limit while the network hangs, and at the
+// end every desk's and the display's picture is the database's day.
+TEST(DatabaseProcess, ThreeDesksForHalfAMinuteOfRandomKeysAndFaults) {
+  WorkDirectory dir("database-storm");
+  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pgs-" + std::to_string(getpid())));
+  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
+  StallingProxy proxy(server.port());
+  const std::string uri = "postgresql://morvalis@127.0.0.1:" + std::to_string(proxy.port()) + "/morvalis";
+  std::vector<std::unique_ptr<PtyProgram>> desks;
+  for (const char* folder : {"a", "b", "c", "tv"}) {
+    fs::create_directory(dir.path() / folder);
+    WorkDirectory::write(dir.path() / folder / "morvalis.conf", "database = " + uri + "\n");
+  }
+  ASSERT_NE(runCommand("cd a && " + std::string(MORVALIS_BINARY) + " --opret-database 2>&1").find("version 1"),
+            std::string::npos);
+  for (const char* folder : {"a", "b", "c"}) {
+    desks.push_back(std::make_unique<PtyProgram>(std::vector<std::string>{MORVALIS_BINARY},
+                                                 (dir.path() / folder).string(), std::vector<std::string>{}));
+    ASSERT_TRUE(desks.back()->waitFor([](const VtModel& m) { return rowOf(m, 4).find("Ventende") != std::string::npos; }));
+  }
+  PtyProgram display({MORVALIS_DISPLAY_BINARY, "--quiet"}, (dir.path() / "tv").string(), {});
+  const char* const f1 = "\x1bOP", *const f3 = "\x1bOR", *const f4 = "\x1bOS";
+  desks[0]->send(std::string(f1) + "1vAnna\r" + f1 + "2bBo\r");
+  desks[1]->send(std::string(f1) + "3vCarl\r" + f1 + "4bDina\r");
+  desks[2]->send(std::string(f1) + "5vEva\r");
+
+  std::mt19937 random(20261208);
+  std::vector<int> shown;  // numbers the desks showed as given
+  const auto start = steady_clock::now();
+  bool killed = false, restarted = false, stalledOnce = false, probed = false;
+  while (steady_clock::now() - start < seconds(30)) {
+    const auto t = steady_clock::now() - start;
+    if (!killed && t > seconds(8)) server.kill(), killed = true;
+    if (!restarted && t > seconds(10)) {
+      ASSERT_TRUE(server.start()) << server.whyNot();
+      restarted = true;
+    }
+    if (!stalledOnce && t > seconds(16)) proxy.stalled = true, stalledOnce = true;
+    if (!probed && t > seconds(18)) {
+      // While the network hangs: F3 gets the error box within the limit.
+      probed = true;
+      desks[0]->send("\r\r");
+      desks[0]->waitFor([](const VtModel&) { return false; }, milliseconds(200));
+      const auto pressed = steady_clock::now();
+      desks[0]->send(std::string(f3) + "v");
+      EXPECT_TRUE(desks[0]->waitFor([](const VtModel& m) { return rowOf(m, 13).find("ulovlig") != std::string::npos; },
+                                    milliseconds(3000)))
+          << "a key answered while the network hangs";
+      EXPECT_LT(steady_clock::now() - pressed, milliseconds(3000));
+    }
+    if (stalledOnce && t > seconds(26)) proxy.stalled = false;
+    PtyProgram& desk = *desks[random() % desks.size()];
+    const int action = static_cast<int>(random() % 100);
+    if (action < 45) {
+      desk.send(std::string(f3) + (random() % 3 == 0 ? "b" : "v"));
+    } else if (action < 92) {
+      desk.send(std::string(f4) + std::to_string(1 + random() % 5));
+    } else {
+      desk.send("\r");  // closes an error box, if one is open
+    }
+    std::this_thread::sleep_for(milliseconds(random() % 60));
+    for (auto& d : desks) {
+      d->pump();
+      const std::string nine = rowOf(d->screen, 9);
+      const auto at = nine.find("Tildelt nummer: ");
+      if (at != std::string::npos) shown.push_back(std::atoi(nine.c_str() + at + 16));
+    }
+    display.pump();
+  }
+  proxy.stalled = false;
+
+  // The day as the database has it.
+  const std::string text = server.sql("SELECT string_agg(line || E'\\r\\n', '' ORDER BY seq) FROM morvalis.changes");
+  const Replay day = replayJournal(text + "\n");
+  EXPECT_EQ(day.damage, Replay::Damage::None);
+  const auto& series = day.state.series;
+  EXPECT_GT(series[0].counter + series[1].counter, 20) << "the desks got on with it";
+  std::printf("30 s of three desks: %d + %d numbers issued, %s calls, %zu numbers seen on the desks\n",
+              series[0].counter, series[1].counter,
+              server.sql("SELECT count(*) FROM morvalis.changes WHERE kind = 'kald'").c_str(), shown.size());
+  for (int c = 0; c < 2; ++c) {
+    const char* word = c == 0 ? "voksen" : "barn";
+    EXPECT_EQ(server.sql(std::string("SELECT count(*) = coalesce(max(number), 0) AND count(DISTINCT number) = count(*) "
+                                     "FROM morvalis.changes WHERE kind = 'nummer' AND category = '") + word + "'"),
+              "t")
+        << "every number issued once, none skipped";
+  }
+  EXPECT_EQ(server.sql("SELECT count(*) FROM (SELECT 1 FROM morvalis.changes WHERE kind = 'kald' "
+                       "GROUP BY category, number HAVING count(*) > 1) twice"),
+            "0");
+  for (const int n : shown) EXPECT_LE(n, std::max(series[0].counter, series[1].counter)) << "shown, so kept";
+  // Every desk ends on the database's day: its counts, once each has
+  // closed any box and taken in the last news.
+  // (Wide counts lose their blanks: "Ventende: 189-19".)
+  const auto counts = [](const VtModel& m) {
+    const std::string row = rowOf(m, 4);
+    const auto at = row.find("Ventende:");
+    int adults = -1, children = -1;
+    if (at != std::string::npos) std::sscanf(row.c_str() + at, "Ventende: %d - %d", &adults, &children);
+    if (at != std::string::npos && children < 0) std::sscanf(row.c_str() + at, "Ventende: %d-%d", &adults, &children);
+    return std::pair<int, int>(adults, children);
+  };
+  const std::pair<int, int> waiting(series[0].waiting, series[1].waiting);
+  for (auto& d : desks) {
+    d->send("\r");
+    EXPECT_TRUE(d->waitFor([&](const VtModel& m) { return counts(m) == waiting; }, seconds(8)))
+        << waiting.first << " - " << waiting.second << " / " << rowOf(d->screen, 4);
+  }
+  for (int room = 1; room <= 5; ++room) {
+    const auto& shift = day.state.rooms[static_cast<std::size_t>(room - 1)];
+    if (!shift || shift->lastCalled == 0) continue;
+    char row[64];
+    std::snprintf(row, sizeof row, "Rum %d %9d", room, shift->lastCalled);
+    EXPECT_TRUE(display.waitFor([&](const VtModel& m) { return shows(m, row); }, seconds(8)))
+        << "the display shows room " << room << "'s last call";
+  }
 }
 
 }  // namespace

@@ -27,6 +27,9 @@ class PtyProgram {
   // Reads what the program wrote until `done` holds; false after `timeout`.
   bool waitFor(const std::function<bool(const VtModel&)>& done,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
+  // Reads what the program has written so far, without waiting (a test
+  // that drives several programs keeps each one's terminal drained).
+  void pump() { read(0); }
   // Sends the signal and waits for the end; the terminal stays open.
   void signal(int number);
   // Closes the terminal, as closing its window does (SIGHUP), and waits.
