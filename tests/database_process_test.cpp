@@ -300,3 +300,51 @@ TEST(DatabaseProcess, ThreeDesksForHalfAMinuteOfRandomKeysAndFaults) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string underWine(const std::string& exe) {
+  return std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX + " XDG_RUNTIME_DIR=" + MORVALIS_WINE_RUNTIME +
+         " WINEDEBUG=-all wine " + exe;
+}
+
+// The Windows desk and display (cross-built with libpq from Debian's
+// source) under Wine, on the same day as a Linux desk.
+TEST(DatabaseProcess, TheWindowsDeskAndDisplayUnderWine) {
+  if (!fs::exists(MORVALIS_WINDOWS_EXE)) {
+    GTEST_SKIP() << MORVALIS_WINDOWS_EXE << " is not built: ./scripts/windows builds it";
+  }
+  WorkDirectory dir("database-wine");
+  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pgw-" + std::to_string(getpid())));
+  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
+  for (const char* folder : {"linux", "windows", "tv"}) {
+    fs::create_directory(dir.path() / folder);
+    WorkDirectory::write(dir.path() / folder / "morvalis.conf", "database = " + server.uri() + "\r\n");
+  }
+  const std::string made =
+      runCommand("cd windows && " + underWine(MORVALIS_WINDOWS_EXE) + " --opret-database 2>&1");
+  if (made.find("built without PostgreSQL") != std::string::npos) {
+    GTEST_SKIP() << "the Windows build has no libpq (scripts/libpq-windows could not make it)";
+  }
+  ASSERT_NE(made.find("schema version 1"), std::string::npos) << made;
+  TmuxPane windows(80, 25, underWine(MORVALIS_WINDOWS_EXE), (dir.path() / "windows").string());
+  TmuxPane linux(80, 25, MORVALIS_BINARY, (dir.path() / "linux").string());
+  TmuxPane display(80, 25, underWine(MORVALIS_WINDOWS_DISPLAY_EXE) + " --quiet", (dir.path() / "tv").string());
+  windows.waitFor([](const VtModel& m) { return screenContains(m, "Ventende: 0 - 0"); }, seconds(30));
+  linux.waitForText("Ventende: 0 - 0");
+  windows.sendKeys("F1 1 v A n n a Enter F3 v");
+  windows.waitForText("Tildelt nummer: 1");
+  linux.waitForText("Ventende: 1 - 0");
+  linux.sendKeys("F3 b F4 1");
+  windows.waitForText("Ventende: 0 - 1");
+  char called[64];
+  std::snprintf(called, sizeof called, "Rum 1 %9d   voksen", 1);
+  EXPECT_TRUE(screenContains(display.waitFor([&](const VtModel& m) { return screenContains(m, called); },
+                                             seconds(30)),
+                             called));
+  EXPECT_EQ(server.sql("SELECT count(DISTINCT station) FROM morvalis.changes WHERE kind IN ('nummer', 'kald')"),
+            "2")
+      << "each desk names itself in its rows";
+}
+
+}  // namespace
