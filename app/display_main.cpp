@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
     // The day in a database when the folder's morvalis.conf names one.
     const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
     JournalFollower::DaySource source;
+    std::function<ExpectedWait::Usual()> usual;
 #ifdef MORVALIS_DATABASE
     std::unique_ptr<PgStore> database;
     if (!config.database.empty()) {
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
         wasCurrent = current;
         return read;
       };
+      usual = [&database] { return database->usual(); };
     }
 #else
     const bool database = false;
@@ -82,7 +84,7 @@ int main(int argc, char** argv) {
       };
     }
 #endif
-    JournalFollower follower = source ? JournalFollower(source, folder, FileSystem::real(), clock.today)
+    JournalFollower follower = source ? JournalFollower(source, usual, folder, FileSystem::real(), clock.today)
                                       : JournalFollower(folder, FileSystem::real(), clock.today);
     FileWatch watch(folder);
     // Calls are spoken on a thread of their own, made here so that it

@@ -32,7 +32,25 @@ constexpr const char* kInsert =
     "INSERT INTO morvalis.changes (line, station) "
     "SELECT l, $2 FROM unnest($1::text[]) WITH ORDINALITY AS t(l, n) ORDER BY n";
 
+constexpr const char* kDaysBefore =
+    "SELECT string_agg(line || E'\\r\\n', '' ORDER BY seq) FROM morvalis.changes "
+    "WHERE day IN (SELECT DISTINCT day FROM morvalis.changes WHERE day < $1 ORDER BY day DESC LIMIT $2) "
+    "GROUP BY day ORDER BY day";
+
 using Rows = std::vector<std::pair<std::int64_t, std::string>>;
+
+// The usual pace from the last days before `today`; nullopt when they
+// could not be read.
+std::optional<ExpectedWait::Usual> usualBefore(PgConnection& connection, const std::string& today) {
+  const auto result = connection.query(kDaysBefore, {today, std::to_string(ExpectedWait::kUsualDays)},
+                                       kStoreWaitMs * 3);
+  if (!result.ok) return std::nullopt;
+  std::vector<std::string> days;
+  for (const auto& row : result.rows) {
+    if (!row.empty() && row[0]) days.push_back(*row[0]);
+  }
+  return ExpectedWait::usualOf(days);
+}
 
 std::string withoutLineEnd(std::string line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
@@ -81,6 +99,8 @@ struct PgStore::Shared {
   std::vector<std::string> stations;  // who wrote each of them
   bool connected = false;   // connected and everything read
   std::string reason;       // why not
+  std::string usualFor;     // the day `usual` was read for
+  ExpectedWait::Usual usual;
   std::atomic<bool> stop{false};
   std::atomic<bool> dayMoved{false};
 #ifndef _WIN32
@@ -107,6 +127,20 @@ struct PgStore::Shared {
     const long long until = pgSteadyMs() + ms;
     while (!stop && pgSteadyMs() < until) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return !stop;
+  }
+  // The usual pace of the days before the one followed, once a day.
+  void readUsual(PgConnection& connection) {
+    std::string today;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (usualFor == day) return;
+      today = day;
+    }
+    const auto read = usualBefore(connection, today);
+    if (!read) return;
+    std::lock_guard<std::mutex> lock(mutex);
+    usual = *read;
+    usualFor = today;
   }
   // Reads the rows after the cursor; false when the connection failed.
   bool read(PgConnection& connection) {
@@ -159,6 +193,7 @@ void listen(const std::shared_ptr<PgStore::Shared>& shared) {
       if (!shared->read(connection)) continue;
       nextPing = pgSteadyMs() + kPingMs;
     }
+    shared->readUsual(connection);
     bool readNow = shared->dayMoved.load();
 #ifdef _WIN32
     WSAPOLLFD p{static_cast<SOCKET>(connection.socket()), POLLRDNORM, 0};
@@ -323,6 +358,8 @@ DayStore::Start PgStore::open() {
   start.resumed = seq_ > 0;
   start.state = state_;
   start.pace = ExpectedWait::of(pending_);
+  // The first patients' wait from the same hours of the days before.
+  if (const auto usual = usualBefore(writer_, day_)) start.pace.setUsual(*usual);
   pending_.clear();
   return start;
 }
@@ -445,6 +482,11 @@ std::string PgStore::warning() const {
 
 std::string PgStore::dayText() const {
   return text_;
+}
+
+ExpectedWait::Usual PgStore::usual() const {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->usual;
 }
 
 bool PgStore::current() const {

@@ -61,6 +61,9 @@ class PgStore : public DayStore {
   // and whether the listener is connected and has read everything.
   std::string dayText() const;
   bool current() const;
+  // The usual pace of the days before today, as the listener last read it
+  // (empty until it has).
+  ExpectedWait::Usual usual() const;
   std::int64_t seenSeq() const { return seq_; }
 
   struct Shared;

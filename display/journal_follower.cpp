@@ -19,8 +19,10 @@ JournalFollower::JournalFollower(std::string folder, FileSystem& files, Today to
       files_(files),
       today_(std::move(today)) {}
 
-JournalFollower::JournalFollower(DaySource source, std::string folder, FileSystem& files, Today today)
+JournalFollower::JournalFollower(DaySource source, std::function<ExpectedWait::Usual()> usual,
+                                 std::string folder, FileSystem& files, Today today)
     : source_(std::move(source)),
+      usualSource_(std::move(usual)),
       folder_(std::move(folder)),
       path_(folder_ + "/" + kJournalFileName),
       files_(files),
@@ -118,7 +120,9 @@ void JournalFollower::takeText(const std::string& text, const std::string& probl
   expectedWait_ = ExpectedWait::of(changes);
   // The usual pace of the days before, read once a day.
   const std::string today = dateText(today_());
-  if (usualDay_ != today) {
+  if (usualSource_) {
+    usual_ = usualSource_();
+  } else if (usualDay_ != today) {
     usual_ = ExpectedWait::readUsual(files_, folder_, today);
     usualDay_ = today;
   }

@@ -38,7 +38,10 @@ class JournalFollower {
   JournalFollower(std::string folder, FileSystem& files, Today today);
   // Follows `source` instead of the folder's journal (historik/ in the
   // folder still gives the usual pace).
-  JournalFollower(DaySource source, std::string folder, FileSystem& files, Today today);
+  // `usual` gives the usual pace of the days before (from where the day
+  // is kept), asked at every read.
+  JournalFollower(DaySource source, std::function<ExpectedWait::Usual()> usual, std::string folder,
+                  FileSystem& files, Today today);
 
   // True when what the display shows changed.
   bool poll();
@@ -69,6 +72,7 @@ class JournalFollower {
   bool pollSource();
 
   DaySource source_;
+  std::function<ExpectedWait::Usual()> usualSource_;
   std::string folder_;
   std::string path_;
   FileSystem& files_;

@@ -154,6 +154,39 @@ TEST_F(Database, DesksDecideOnTheDayAsItStands) {
   EXPECT_EQ(replayJournal(storeB.dayText()).state.series[0].counter, 2);
 }
 
+// The first patients of a day get the usual pace of the days before,
+// read from the database as the journal's desk reads it from historik/;
+// the display's store hears of it too.
+TEST_F(Database, TheDaysBeforeGiveTheFirstPatientsTheirWait) {
+  Moment at(CalendarDay{2026, 12, 4}, 8 * 3600);
+  PgStore yesterday(server_->uri(), "a", [&at] { return at; });
+  yesterday.open();
+  DayState state;
+  const auto keep = [&](const Change& change) {
+    ASSERT_EQ(yesterday.append(change, [&state] { return state; }), DayStore::Outcome::Kept);
+    applyChange(state, change);
+  };
+  keep(opened(1, "Anna"));
+  for (int n = 1; n <= 8; ++n) keep(issued(1, n));
+  for (int n = 1; n <= 8; ++n) {
+    Change call(ChangeKind::Called, 1, 1);
+    call.number = n;
+    keep(call);
+    at.second += 300;  // a patient every five minutes
+  }
+  const DayStore::Start today = station("b").open();
+  const std::optional<int> wait = today.pace.minutes(1, 3, 1, momentOf("2026-12-07", 8 * 3600));
+  ASSERT_TRUE(wait.has_value()) << "no wait for the day's first patients";
+  // As the same day kept in historik/ gives it.
+  ExpectedWait fromFiles;
+  fromFiles.setUsual(ExpectedWait::usualOf({yesterday.dayText()}));
+  EXPECT_EQ(wait, fromFiles.minutes(1, 3, 1, momentOf("2026-12-07", 8 * 3600)));
+  PgStore display = station("tv");
+  display.open();
+  for (int i = 0; i < 100 && display.usual().gaps[0][8] == 0; ++i) std::this_thread::sleep_for(milliseconds(20));
+  EXPECT_EQ(display.usual().gaps[0][8], 7);
+}
+
 // The server killed and started again: appends say so within the limit,
 // row 23's word follows, and the station reads what it missed.
 TEST_F(Database, AServerThatGoesAwayIsSaidAndFollowedBack) {
