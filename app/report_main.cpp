@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
   const std::string& folder = line.folder;
 
   History history;
+  std::vector<StationFigures> stations;
   std::string error;
   // The days in a database when the folder's morvalis.conf names one.
   const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
@@ -65,7 +66,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "morvalis-rapport: %s\n", error.c_str());
       return 1;
     }
-    for (const StoredDay& day : days) addJournal(history, "database " + day.day, day.text);
+    for (const StoredDay& day : days) {
+      addJournal(history, "database " + day.day, day.text);
+      for (const auto& [station, issued, called] : day.stations) {
+        stations.push_back(StationFigures{day.day, station, issued, called});
+      }
+    }
     if (days.empty()) {
       std::printf("Ingen dage i databasen endnu.\n");
       return 0;
@@ -86,6 +92,7 @@ int main(int argc, char** argv) {
   }
   const Figures figures = figuresOf(history, from, to);
   std::fputs(reportText(figures, history).c_str(), stdout);
+  if (!stations.empty()) std::fputs(stationsText(stations).c_str(), stdout);
   bool written = true;
   if (!csv.empty()) written = writeFile(csv, reportCsv(figures)) && written;
   if (!svg.empty()) written = writeFile(svg, reportSvg(figures, history)) && written;

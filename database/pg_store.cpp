@@ -516,7 +516,23 @@ bool readStoredDays(const std::string& conninfo, const std::string& from, const 
     return false;
   }
   for (const auto& row : result.rows) {
-    if (row.size() == 2 && row[0] && row[1]) days.push_back(StoredDay{*row[0], *row[1]});
+    if (row.size() == 2 && row[0] && row[1]) days.push_back(StoredDay{*row[0], *row[1], {}});
+  }
+  const auto stations = connection.query(
+      "SELECT day, station, count(*) FILTER (WHERE kind = 'nummer'), count(*) FILTER (WHERE kind = 'kald') "
+      "FROM morvalis.changes WHERE ($1 = '' OR day >= $1) AND ($2 = '' OR day <= $2) "
+      "GROUP BY day, station HAVING count(*) FILTER (WHERE kind IN ('nummer', 'kald')) > 0 "
+      "ORDER BY day, station",
+      {from, to}, kStoreWaitMs * 15);
+  if (!stations.ok) {
+    error = "cannot read the stations: " + (stations.message.empty() ? connection.reason() : stations.message);
+    return false;
+  }
+  for (const auto& row : stations.rows) {
+    if (row.size() != 4 || !row[0] || !row[1] || !row[2] || !row[3]) continue;
+    for (StoredDay& day : days) {
+      if (day.day == *row[0]) day.stations.emplace_back(*row[1], std::stoi(*row[2]), std::stoi(*row[3]));
+    }
   }
   return true;
 }

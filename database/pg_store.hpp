@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "day_store.hpp"
@@ -101,6 +102,8 @@ std::string stationName();
 struct StoredDay {
   std::string day;
   std::string text;
+  // What each station did that day: (station, numbers given, calls made).
+  std::vector<std::tuple<std::string, int, int>> stations;
 };
 bool readStoredDays(const std::string& conninfo, const std::string& from, const std::string& to,
                     std::vector<StoredDay>& days, std::string& error);

@@ -123,6 +123,15 @@ std::string reportText(const Figures& f, const History& history) {
   return out;
 }
 
+std::string stationsText(const std::vector<StationFigures>& stations) {
+  std::string out = "\nPr. station\nDato        Station                         Numre  Kald\n";
+  for (const StationFigures& s : stations) {
+    out += padded(s.day, 12) + padded(s.station, 32) + padded(std::to_string(s.issued), 7) +
+           std::to_string(s.called) + "\n";
+  }
+  return out;
+}
+
 std::string reportCsv(const Figures& f) {
   std::string out = "\xEF\xBB\xBF";
   const auto row = [&out](std::initializer_list<std::string> fields) {

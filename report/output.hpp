@@ -11,11 +11,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "code_page.hpp"
 #include "figures.hpp"
 
 std::string reportText(const Figures& figures, const History& history);
+
+// What each station (a desk, a display's own name) did on a day kept in a
+// database: numbers given and calls made.
+struct StationFigures {
+  std::string day;
+  std::string station;  // its host and folder, as it names itself
+  int issued = 0;
+  int called = 0;
+};
+std::string stationsText(const std::vector<StationFigures>& stations);
 std::string reportCsv(const Figures& figures);
 
 // One CSV field, quoted and guarded as above.

@@ -100,6 +100,18 @@ TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
   const std::string report = runCommand("cd " + (dir.path() / "tv").string() + " && " +
                                         MORVALIS_REPORT_BINARY + " 2>&1");
   EXPECT_NE(report.find("voksne    3      1      2"), std::string::npos) << report;
+  // And what each desk did: A gave 1 and 3, B gave 2 and called one.
+  EXPECT_NE(report.find("Pr. station"), std::string::npos) << report;
+  const auto stationLine = [&report](const std::string& folder) {
+    const auto at = report.find(":" + folder + " ");
+    if (at == std::string::npos) return std::string();
+    const auto end = report.find('\n', at);
+    std::string numbers = report.substr(at + 2, end - at - 2);
+    numbers.erase(0, numbers.find_first_not_of(' '));
+    return numbers;
+  };
+  EXPECT_EQ(stationLine("a"), "2      0") << report;
+  EXPECT_EQ(stationLine("b"), "1      1") << report;
 }
 
 }  // namespace
