@@ -187,6 +187,41 @@ TEST_F(Database, TheDaysBeforeGiveTheFirstPatientsTheirWait) {
   EXPECT_EQ(display.usual().gaps[0][8], 7);
 }
 
+// A desk open across midnight carries its day into the new date, as the
+// journal does: the state from scratch as the new day's first rows, once,
+// whichever station gets there first; the others take it up.
+TEST_F(Database, MidnightCarriesTheOpenDayOver) {
+  Moment at(kToday, 86399);
+  const auto clock = [&at] { return at; };
+  PgStore a(server_->uri(), "a", clock), b(server_->uri(), "b", clock);
+  a.open();
+  b.open();
+  DayState state;
+  for (const Change& change : {opened(2, "Anna"), issued(1, 1), issued(1, 2)}) {
+    ASSERT_EQ(a.append(change, [&state] { return state; }), DayStore::Outcome::Kept);
+    applyChange(state, change);
+  }
+  b.news();
+  at = Moment(CalendarDay{2026, 12, 8}, 30);
+  a.newDate(state);
+  b.newDate(state);  // second: finds A's rows there
+  EXPECT_EQ(server_->sql("SELECT count(*) FROM morvalis.changes WHERE day = '2026-12-08'"), "3")
+      << "dag, the adults' series, room 2";
+  std::optional<DayStore::News> news;
+  for (int i = 0; i < 100 && !(news && news->state == state); ++i) {
+    if (b.hasNews()) news = b.news();
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  ASSERT_TRUE(news.has_value());
+  EXPECT_EQ(news->state, state);
+  PgStore c(server_->uri(), "c", clock);
+  const DayStore::Start later = c.open();
+  EXPECT_TRUE(later.resumed);
+  EXPECT_EQ(later.state, state) << "a station started after midnight";
+  Change third = issued(1, 3);
+  EXPECT_EQ(a.append(third, [&state] { return state; }), DayStore::Outcome::Kept) << "the series goes on";
+}
+
 // The server killed and started again: appends say so within the limit,
 // row 23's word follows, and the station reads what it missed.
 TEST_F(Database, AServerThatGoesAwayIsSaidAndFollowedBack) {
