@@ -222,6 +222,35 @@ TEST_F(Database, MidnightCarriesTheOpenDayOver) {
   EXPECT_EQ(a.append(third, [&state] { return state; }), DayStore::Outcome::Kept) << "the series goes on";
 }
 
+// A desk that ended inside F2 settles its own departure at its next start
+// (done when its line is in its log, else the shift stays), never one
+// another desk has begun.
+TEST_F(Database, AStartSettlesOnlyItsOwnDepartures) {
+  PgStore a = station("a"), b = station("b");
+  a.open();
+  b.open();
+  const auto none = [] { return DayState{}; };
+  ASSERT_EQ(a.append(opened(1, "Anna"), none), DayStore::Outcome::Kept);
+  ASSERT_EQ(a.append(opened(2, "Bo"), none), DayStore::Outcome::Kept);
+  Change leaving(ChangeKind::Leaving, 1);
+  leaving.time = HourMinute{9, 0};
+  ASSERT_EQ(a.append(leaving, none), DayStore::Outcome::Kept);
+  leaving.room = 2;
+  ASSERT_EQ(b.append(leaving, none), DayStore::Outcome::Stale);
+  b.news();
+  ASSERT_EQ(b.append(leaving, none), DayStore::Outcome::Kept);
+  // A starts again: its log has room 1's line, so the desk let the room
+  // go; room 2's departure is B's.
+  PgStore again = station("a");
+  DayState desk = again.open().state;
+  desk.rooms[0].reset();
+  desk.rooms[1]->leaving.reset();
+  EXPECT_TRUE(again.begin(desk));
+  EXPECT_EQ(server_->sql("SELECT string_agg(kind || ' ' || room, ', ' ORDER BY seq) FROM morvalis.changes "
+                         "WHERE kind IN ('gaar', 'fri', 'bliver')"),
+            "gaar 1, gaar 2, fri 1");
+}
+
 // The server killed and started again: appends say so within the limit,
 // row 23's word follows, and the station reads what it missed.
 TEST_F(Database, AServerThatGoesAwayIsSaidAndFollowedBack) {
