@@ -56,18 +56,13 @@ BEGIN
       RAISE EXCEPTION 'room % holds no shift', NEW.room USING ERRCODE = 'MV002';
     END IF;
   END IF;
+  -- The stations hear of it when the transaction commits (once, however
+  -- many rows it added: the server folds equal notifications).
+  PERFORM pg_notify('morvalis', '');
   RETURN NULL;
 END $$;
 CREATE TRIGGER check_change AFTER INSERT ON morvalis.changes
   FOR EACH ROW EXECUTE FUNCTION morvalis.check_change();
-
-CREATE FUNCTION morvalis.wake_stations() RETURNS trigger LANGUAGE plpgsql AS $$
-BEGIN
-  PERFORM pg_notify('morvalis', '');
-  RETURN NULL;
-END $$;
-CREATE TRIGGER wake_stations AFTER INSERT ON morvalis.changes
-  FOR EACH STATEMENT EXECUTE FUNCTION morvalis.wake_stations();
 )sql";
 
 // The version the database has: 0 none, -1 unknown (with `why`).
