@@ -68,6 +68,21 @@ DeskConfig parseDeskConfig(std::string_view text, bool othersMayRead) {
       }
     } else if (equals != std::string_view::npos && name == "klinik") {
       config.clinic = codePageText(value);
+    } else if (equals != std::string_view::npos &&
+               (name == "tast voksen" || name == "tast barn" || name == "tast slut")) {
+      // One printable character, or ctrl+ and a letter for the end.
+      int code = -1;
+      if (name != "tast slut" && value.size() == 1 && value[0] > ' ' && value[0] < 0x7F) code = value[0];
+      if (name == "tast slut" && value.size() == 6 && (value.substr(0, 5) == "ctrl+" || value.substr(0, 5) == "Ctrl+")) {
+        const char letter = static_cast<char>(value[5] | 0x20);
+        if (letter >= 'a' && letter <= 'z') code = letter - 'a' + 1;
+      }
+      if (code < 0) {
+        config.problems.push_back("morvalis.conf linje " + std::to_string(number) + ": " + std::string(name) +
+                                  (name == "tast slut" ? " skal vaere ctrl+ og et bogstav" : " skal vaere et tegn"));
+      } else {
+        (name == "tast voksen" ? config.keyAdult : name == "tast barn" ? config.keyChild : config.keyEnd) = code;
+      }
     } else if (equals != std::string_view::npos && name == "database") {
       config.database = withoutControls(value);
       if (config.database.empty()) {

@@ -6,6 +6,10 @@
 // installed printer's name or COM1..COM9), `klinik` (the ticket's first
 // line) and `database` (a libpq connection string or URI: the day is kept
 // in PostgreSQL, shared by every PC that names it; none: the journal file).
+// The ticket machine at the door reads `tast voksen` and `tast barn` (the
+// key that gives a number of each category: one printable character,
+// default v and b) and `tast slut` (the one combination that ends it:
+// ctrl+A .. ctrl+Z, default ctrl+q).
 // A password belongs in libpq's password file: a `database` that holds one
 // in a morvalis.conf others may read (any morvalis.conf on Windows, whose
 // rights we do not read) is refused, with the reason in `refusal`. The file is UTF-8 (or plain ASCII), with or without the byte order
@@ -31,6 +35,9 @@ struct DeskConfig {
   std::string clinic;   // code page 865 bytes, printable only
   std::string database;  // UTF-8 as typed; empty: the journal file
   std::string refusal;   // English, for standard error: the program must not start
+  int keyAdult = 'v';    // the ticket machine's keys: the codes they send
+  int keyChild = 'b';
+  int keyEnd = 17;       // ctrl+q
   std::vector<std::string> problems;
 };
 

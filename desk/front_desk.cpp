@@ -209,10 +209,7 @@ void FrontDesk::printTicket(int category, std::int32_t number) {
   ticket.clinic = clinic_;
   ticket.number = number;
   ticket.category = category;
-  char when[48];
-  std::snprintf(when, sizeof when, "%02d-%02d-%04d kl. %02d:%02d", at.day.day, at.day.month,
-                at.day.year, at.second / 3600, at.second / 60 % 60);
-  ticket.when = when;
+  ticket.when = ticketTime(at.day.year, at.day.month, at.day.day, at.second);
   ticket.ahead = queues[static_cast<std::size_t>(category - 1)]->length() - 1;
   ticket.expectedMinutes = pace_.minutes(category, ticket.ahead, roomsOf(dayState(), category),
                                         momentOf(dateText(at.day), at.second));

@@ -82,3 +82,12 @@ class DayStore {
   // The station's clock, as the lines are dated.
   virtual Moment now() const = 0;
 };
+
+// A station's change of the day: `decide` makes it from `state` (nullopt:
+// it cannot be made), the store keeps it, and `state` takes it. A day that
+// moved on meanwhile is taken into `state` (and its changes handed to
+// `news`) and `decide` asked again. The change kept, or nullopt: `decide`
+// said no, or the store would not keep it (its warning() says why).
+using Decision = std::function<std::optional<Change>(const DayState&)>;
+std::optional<Change> keepChange(DayStore& store, DayState& state, const Decision& decide,
+                                 const std::function<void(const DayStore::News&)>& news = {});

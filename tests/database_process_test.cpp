@@ -16,6 +16,8 @@
 #include <random>
 #include <thread>
 
+#include "escpos_reader.hpp"
+#include "fake_printer.hpp"
 #include "journal_format.hpp"
 
 #include "pty_program.hpp"
@@ -357,6 +359,55 @@ TEST(DatabaseProcess, TheWindowsDeskAndDisplayUnderWine) {
   EXPECT_EQ(server.sql("SELECT count(DISTINCT station) FROM morvalis.changes WHERE kind IN ('nummer', 'kald')"),
             "2")
       << "each desk names itself in its rows";
+}
+
+}  // namespace
+
+namespace {
+
+// The ticket machine at the door beside a desk: its keys give numbers the
+// desk sees and print their tickets; every other key does nothing; a
+// printer gone is said on its screen and the number is still given; only
+// its end key ends it.
+TEST(DatabaseProcess, TheTicketMachineAtTheDoor) {
+  WorkDirectory dir("database-automat");
+  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pga-" + std::to_string(getpid())));
+  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
+  FakePrinter printer;
+  for (const char* folder : {"desk", "door"}) fs::create_directory(dir.path() / folder);
+  WorkDirectory::write(dir.path() / "desk" / "morvalis.conf", "database = " + server.uri() + "\n");
+  WorkDirectory::write(dir.path() / "door" / "morvalis.conf",
+                       "database = " + server.uri() + "\nprinter = " + printer.address() +
+                           "\nklinik = Blodpr\xC3\xB8ver\ntast voksen = 1\ntast barn = 2\n");
+  ASSERT_NE(runCommand("cd desk && " + std::string(MORVALIS_BINARY) + " --opret-database 2>&1").find("version 1"),
+            std::string::npos);
+  const std::string without = runCommand("cd desk && " + std::string(MORVALIS_AUTOMAT_BINARY) + " /tmp 2>&1; echo $?");
+  EXPECT_NE(without.find("no database in /tmp/morvalis.conf"), std::string::npos) << without;
+  TmuxPane desk(80, 25, MORVALIS_BINARY, (dir.path() / "desk").string());
+  TmuxPane door(80, 25, std::string(MORVALIS_AUTOMAT_BINARY) + "; printf 'exit=%s' $?; sleep 60",
+                (dir.path() / "door").string());
+  door.waitForText("Tryk 1   Voksen");
+  desk.waitForText("Ventende: 0 - 0");
+  door.sendKeys("1");
+  door.waitForText("Deres nummer (Voksen):");
+  ASSERT_TRUE(printer.waitForJobs(1, 5000));
+  EXPECT_EQ(readEscPos(printer.received()[0]).largest(), "1");
+  door.sendKeys("v x Escape F3 Enter 2");  // only its own keys count
+  door.waitForText("Deres nummer (Barn):");
+  desk.waitForText("Ventende: 1 - 1");
+  desk.sendKeys("F3 v");
+  desk.waitForText("Tildelt nummer: 2");
+  // The printer gone: said at the bottom, and the number given all the same.
+  printer.goAway();
+  door.sendKeys("1");
+  door.waitForText("Billet ikke udskrevet");
+  desk.waitForText("Ventende: 3 - 1");
+  EXPECT_TRUE(screenContains(door.capture(), "Deres nummer (Voksen):"));
+  door.sendKeys("C-q");
+  door.waitForText("exit=0");
+  EXPECT_EQ(server.sql("SELECT string_agg(split_part(line, ' ', 5) || split_part(line, ' ', 6), ',' ORDER BY seq) "
+                       "FROM morvalis.changes WHERE kind = 'nummer'"),
+            "voksen1,barn1,voksen2,voksen3");
 }
 
 }  // namespace

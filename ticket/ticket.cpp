@@ -1,6 +1,7 @@
 #include "ticket.hpp"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -80,4 +81,11 @@ std::string ticketBytes(const Ticket& t) {
   }
   out += command({kGs, 'V', 66, 3});  // feed three lines and cut
   return out;
+}
+
+std::string ticketTime(int year, int month, int day, int secondOfDay) {
+  char when[48];
+  std::snprintf(when, sizeof when, "%02d-%02d-%04d kl. %02d:%02d", day, month, year, secondOfDay / 3600,
+                secondOfDay / 60 % 60);
+  return when;
 }

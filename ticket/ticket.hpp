@@ -28,6 +28,9 @@ struct Ticket {
 
 std::string ticketBytes(const Ticket& ticket);
 
+// A ticket's `when`: "07-12-2026 kl. 08:31" for a day and a second of it.
+std::string ticketTime(int year, int month, int day, int secondOfDay);
+
 // ESC/POS's real-time status request for the paper sensor (DLE EOT 4), and
 // whether an answer to it says the paper is out (bits 5 and 6).
 inline constexpr const char kPaperStatusRequest[] = "\x10\x04\x04";

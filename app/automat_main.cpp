@@ -1,0 +1,86 @@
+// morvalis-automat: the ticket machine at the clinic's door. Gives numbers
+// on the day the clinic shares in PostgreSQL (morvalis.conf's `database` in
+// its directory), prints their tickets on the printer named there, and
+// ends only on its end key or a signal.
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "command_line.hpp"
+#include "console.hpp"
+#include "console_run.hpp"
+#include "desk_config.hpp"
+#include "entry_clock.hpp"
+#include "pg_store.hpp"
+#include "ticket_machine.hpp"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: morvalis-automat [DIRECTORY]\n"
+    "The ticket machine at the door: a key gives a number (v adults, b children,\n"
+    "unless morvalis.conf says otherwise) and prints its ticket. It needs the\n"
+    "clinic's shared day: a line database = URI in DIRECTORY's morvalis.conf\n"
+    "(DIRECTORY, or the current directory). Only its end key (ctrl+q) ends it.\n"
+    "\n"
+    "  --help      this text\n"
+    "  --version   the version\n";
+
+long long steadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLine line{"morvalis-automat", kUsage, {}, {}};
+  if (const auto status = line.parse(argc, argv)) return *status;
+  const std::string& folder = line.folder;
+  FileStamp stamp;
+  if (!FileSystem::real().stamp(folder, stamp) || !stamp.folder) {
+    return line.error("not a directory: ", folder);
+  }
+  const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
+  if (!config.refusal.empty()) {
+    std::fprintf(stderr, "morvalis-automat: %s\n", config.refusal.c_str());
+    return 1;
+  }
+  if (config.database.empty()) {
+    std::fprintf(stderr,
+                 "morvalis-automat: no database in %s/morvalis.conf; the ticket machine gives numbers on the "
+                 "clinic's shared day (a line: database = postgresql://...)\n",
+                 folder.c_str());
+    return 2;
+  }
+  int ticketsLost = 0;
+  return runOnConsole(
+      MinimumSize{40, 12, "morvalis-automat"},
+      [&] {
+        const EntryClock clock = entryClock();
+        PgStore store(config.database, stationName() + " automat", [&clock] { return clock.now(); });
+        DayStore::Start start = store.open();
+        std::unique_ptr<TicketPrinter> printer;
+        if (!config.printer.empty()) printer = std::make_unique<TicketPrinter>(config.printer);
+        struct StopPrinting {
+          std::unique_ptr<TicketPrinter>& printer;
+          int& lost;
+          ~StopPrinting() {
+            if (printer) lost = printer->stop();
+          }
+        } stopPrinting{printer, ticketsLost};
+        TicketMachine machine(store, start.state, printer.get(), config.clinic, std::move(start.pace),
+                              TicketMachine::Keys{config.keyAdult, config.keyChild, config.keyEnd},
+                              [&clock] { return clock.now(); }, steadyMs);
+        machine.run();
+      },
+      [&] {
+        if (ticketsLost > 0) {
+          std::fprintf(stderr, "morvalis-automat: %d %s not printed (the printer did not take %s in time)\n",
+                       ticketsLost, ticketsLost == 1 ? "ticket was" : "tickets were",
+                       ticketsLost == 1 ? "it" : "them");
+        }
+      });
+}
