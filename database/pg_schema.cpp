@@ -19,14 +19,14 @@ CREATE TABLE morvalis.changes (
   seq bigint GENERATED ALWAYS AS (split_part(line, ' ', 1)::bigint) STORED,
   kind text GENERATED ALWAYS AS (split_part(line, ' ', 4)) STORED,
   room integer GENERATED ALWAYS AS (
-    CASE WHEN split_part(line, ' ', 4) IN ('kald', 'ankommer', 'rum', 'gaar', 'fri', 'bliver')
+    CASE WHEN split_part(line, ' ', 4) IN ('kald', 'ankommer', 'rum', 'gaar', 'fri', 'bliver', 'igen', 'ikkemoedt')
          THEN split_part(line, ' ', 5)::integer END) STORED,
   category text GENERATED ALWAYS AS (
-    CASE split_part(line, ' ', 4) WHEN 'nummer' THEN split_part(line, ' ', 5)
-                                  WHEN 'kald' THEN split_part(line, ' ', 6) END) STORED,
+    CASE WHEN split_part(line, ' ', 4) = 'nummer' THEN split_part(line, ' ', 5)
+         WHEN split_part(line, ' ', 4) IN ('kald', 'igen', 'ikkemoedt') THEN split_part(line, ' ', 6) END) STORED,
   number integer GENERATED ALWAYS AS (
-    CASE split_part(line, ' ', 4) WHEN 'nummer' THEN split_part(line, ' ', 6)::integer
-                                  WHEN 'kald' THEN split_part(line, ' ', 7)::integer END) STORED,
+    CASE WHEN split_part(line, ' ', 4) = 'nummer' THEN split_part(line, ' ', 6)::integer
+         WHEN split_part(line, ' ', 4) IN ('kald', 'igen', 'ikkemoedt') THEN split_part(line, ' ', 7)::integer END) STORED,
   PRIMARY KEY (day, seq)
 );
 CREATE UNIQUE INDEX changes_issued_once ON morvalis.changes (day, category, number) WHERE kind = 'nummer';
@@ -44,7 +44,14 @@ BEGIN
     RAISE EXCEPTION 'change % of % does not follow the day''s last', NEW.seq, NEW.day
       USING ERRCODE = 'MV001';
   END IF;
-  IF NEW.room IS NOT NULL AND NEW.kind <> 'rum' THEN
+  -- A number is called three times at most (the first call and two more).
+  IF NEW.kind = 'igen' AND (SELECT count(*) FROM morvalis.changes
+                            WHERE day = NEW.day AND category = NEW.category AND number = NEW.number
+                              AND kind IN ('kald', 'igen') AND seq < NEW.seq) >= 3 THEN
+    RAISE EXCEPTION 'number % called three times already', NEW.number USING ERRCODE = 'MV002';
+  END IF;
+  -- Room 0: a number not met, restated with the state from scratch.
+  IF NEW.room IS NOT NULL AND NEW.room <> 0 AND NEW.kind <> 'rum' THEN
     SELECT kind INTO room_state FROM morvalis.changes
       WHERE day = NEW.day AND seq < NEW.seq
         AND (kind = 'dag' OR (room = NEW.room AND kind IN ('ankommer', 'rum', 'fri')))

@@ -8,7 +8,8 @@
 //   - the day's changes are numbered 1, 2, 3, ... without a gap, each once
 //     (two stations appending at once: one of them gets the number, the
 //     other is told the day moved on);
-//   - a number is issued once per day and category, and called at most once;
+//   - a number is issued once per day and category, and called at most once
+//     (called again two more times at most);
 //   - a shift opens only in a free room, and calls and departures only
 //     concern a room that holds one.
 // Every insert wakes the stations that LISTEN on kPgChannel once its

@@ -46,6 +46,7 @@ FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files, DeskParts parts)
       pace_(std::move(parts.pace)) {}
 
 void FrontDesk::resume(const DayState& state) {
+  adopted_ = state;
   for (std::size_t c = 0; c < 2; ++c) {
     queues[c]->restore(state.series[c].counter, state.series[c].waiting);
   }
@@ -98,6 +99,13 @@ DayState FrontDesk::dayState() const {
     state.rooms[static_cast<std::size_t>(departing->first - 1)]->leaving = departing->second;
   }
   state.newestCallRoom = newestCallRoom;
+  for (std::size_t r = 0; r < rooms.size(); ++r) {
+    auto& shift = state.rooms[r];
+    if (!shift || shift->lastCalled == 0) continue;
+    const auto& seen = adopted_.rooms[r];
+    shift->calls = seen && seen->lastCalled == shift->lastCalled && seen->calls > 0 ? seen->calls : 1;
+  }
+  state.notMet = adopted_.notMet;
   return state;
 }
 
@@ -134,6 +142,7 @@ bool FrontDesk::takeNews() {
 }
 
 void FrontDesk::adopt(const DayState& state) {
+  adopted_ = state;
   for (std::size_t c = 0; c < 2; ++c) {
     queues[c] = std::make_unique<nummerserie>();
     queues[c]->restore(state.series[c].counter, state.series[c].waiting);

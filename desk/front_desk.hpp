@@ -104,6 +104,10 @@ class FrontDesk : public MainScreen {
   TicketPrinter* printer_;
   std::string clinic_;
   ExpectedWait pace_;
+  // What the desk's own objects do not keep of a day other stations
+  // changed too: how often each room's number was called, the numbers
+  // that did not come.
+  DayState adopted_;
   // Departures other stations have begun (their log line being written).
   std::array<std::optional<Departure>, kRooms> leavingElsewhere_;
   std::string warningShown_;

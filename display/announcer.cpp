@@ -5,8 +5,13 @@
 #include <mutex>
 #include <thread>
 
-std::string announcementOf(std::int32_t number, int room) {
-  return "Nummer " + std::to_string(number) + ", rum " + std::to_string(room);
+std::string announcementOf(std::int32_t number, int room, bool again) {
+  std::string text = "Nummer ";
+  text += std::to_string(number);
+  text += ", rum ";
+  text += std::to_string(room);
+  if (again) text += ", igen";
+  return text;
 }
 
 // The voice and what it said: the worker's jobs hold them too.

@@ -27,7 +27,8 @@
 
 // "Nummer 17, rum 3": the number as digits, which the voice reads as a
 // number ("sytten"), never digit by digit.
-std::string announcementOf(std::int32_t number, int room);
+// `again`: the number called again into its room (said with "igen").
+std::string announcementOf(std::int32_t number, int room, bool again = false);
 
 class Announcer {
  public:

@@ -30,6 +30,7 @@ JournalFollower::JournalFollower(DaySource source, std::function<ExpectedWait::U
 
 bool JournalFollower::pollSource() {
   newCalls_.clear();
+  newCallsAgain_.clear();
   newCallMoments_.clear();
   const DayRead read = source_();
   if (!read.changed && polled_) {
@@ -50,8 +51,8 @@ void JournalFollower::take(Desk desk, const DayState& state, const std::string& 
     const auto& before = state_.rooms[static_cast<std::size_t>(room - 1)];
     const auto& now = state.rooms[static_cast<std::size_t>(room - 1)];
     // A room's category's numbers only grow: a call changes its last number.
-    if (now &&
-        (state_.newestCallRoom != room || !before || before->lastCalled != now->lastCalled)) {
+    if (now && (state_.newestCallRoom != room || !before || before->lastCalled != now->lastCalled ||
+                before->calls != now->calls)) {
       newCallRoom_ = room;
     }
   }
@@ -64,6 +65,7 @@ void JournalFollower::take(Desk desk, const DayState& state, const std::string& 
 bool JournalFollower::poll() {
   if (source_) return pollSource();
   newCalls_.clear();
+  newCallsAgain_.clear();
   newCallMoments_.clear();
   const Desk deskBefore = desk_;
   const DayState stateBefore = state_;
@@ -133,9 +135,10 @@ void JournalFollower::takeText(const std::string& text, const std::string& probl
   if (replay.lastSeq < seenSeq_) seenSeq_ = 0;
   for (std::size_t i = 0; i < changes.size(); ++i) {
     const Change& c = changes[i].change;
-    if (polled_ && c.kind == ChangeKind::Called &&
+    if (polled_ && (c.kind == ChangeKind::Called || c.kind == ChangeKind::Recalled) &&
         firstSeq + static_cast<std::int64_t>(i) > seenSeq_) {
       newCalls_.emplace_back(c.room, c.number);
+      newCallsAgain_.push_back(c.kind == ChangeKind::Recalled);
       newCallMoments_.push_back(changes[i].second == kUnknownSecond
                                     ? -1
                                     : momentOf(changes[i].date, changes[i].second));

@@ -58,6 +58,8 @@ class JournalFollower {
   // Every call the latest poll found new (room, number), in order: also
   // several that came between two polls.
   const std::vector<std::pair<int, std::int32_t>>& newCalls() const { return newCalls_; }
+  // Whether each was a call again (a booth's F6), in the same order.
+  const std::vector<bool>& newCallsAgain() const { return newCallsAgain_; }
   // Their moments by the desk's clock (see momentOf), in the same order.
   const std::vector<long long>& newCallMoments() const { return newCallMoments_; }
   // The moment of the journal's newest line by the desk's clock; -1 before
@@ -84,6 +86,7 @@ class JournalFollower {
   std::string problem_;
   int newCallRoom_ = 0;
   std::vector<std::pair<int, std::int32_t>> newCalls_;
+  std::vector<bool> newCallsAgain_;
   std::vector<long long> newCallMoments_;
   long long newestMoment_ = -1;
   long long folderIdentity_ = 0;  // the folder the journal was last read in

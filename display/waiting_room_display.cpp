@@ -53,7 +53,7 @@ void WaitingRoomDisplay::run() {
             const auto [r, number] = follower_.newCalls()[i];
             const long long at = follower_.newCallMoments()[i];
             const double age = at < 0 ? 0.0 : static_cast<double>(deskMoment_ - at);
-            announcer_->announce(announcementOf(number, r), r, age);
+            announcer_->announce(announcementOf(number, r, follower_.newCallsAgain()[i]), r, age);
           }
         } else {
           Console::print("\a");

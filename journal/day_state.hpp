@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 // A calendar day (year, month 1..12, day 1..31), as the journal dates its
 // lines; the desk's entry gives it from the clock.
@@ -54,6 +55,7 @@ struct ShiftState {
   std::int32_t samples = 0;
   std::int32_t lastCalled = 0;  // the number last called into the room; 0 none
   std::optional<Departure> leaving;
+  std::int32_t calls = 0;  // how often lastCalled was called: 1, or up to 3 called again
   friend bool operator==(const ShiftState&, const ShiftState&) = default;
 };
 
@@ -62,6 +64,8 @@ struct DayState {
   std::array<SeriesState, 2> series;
   std::array<std::optional<ShiftState>, kRooms> rooms;
   int newestCallRoom = 0;  // the room of the latest call; 0 none
+  // Numbers called that did not come, per category, in the order marked.
+  std::array<std::vector<std::int32_t>, 2> notMet;
 
   int waitingTotal() const { return series[0].waiting + series[1].waiting; }
   int roomsOpen() const;

@@ -7,8 +7,9 @@
 namespace {
 
 constexpr const char* kKindWords[] = {"dag",  "serie", "rum",    "nummer", "kald",
-                                      "ankommer", "gaar", "fri", "bliver", "slut"};
-constexpr int kKinds = 10;
+                                      "ankommer", "gaar", "fri", "bliver", "slut",
+                                      "igen", "ikkemoedt"};
+constexpr int kKinds = 12;
 constexpr const char* kHex = "0123456789abcdef";
 constexpr std::int32_t kMostWaiting = 1'000'000;
 
@@ -173,8 +174,15 @@ bool parseFields(const std::vector<std::string_view>& f, Change& c) {
     case ChangeKind::Issued:
       return n == 2 && category(f[3], c.category) && int32(f[4], c.number);
     case ChangeKind::Called:
+    case ChangeKind::Recalled:
       return n == 3 && roomNumber(f[3], c.room) && category(f[4], c.category) &&
              int32(f[5], c.number);
+    case ChangeKind::NotMet: {
+      long long room = 0;
+      if (n != 3 || !number(f[3], room) || room > DayState::kRooms) return false;
+      c.room = static_cast<int>(room);
+      return category(f[4], c.category) && int32(f[5], c.number);
+    }
     case ChangeKind::Opened:
       return n == 4 && roomNumber(f[3], c.room) && category(f[4], c.category) &&
              timeOf(f[5], c.time) && unescaped(f[6], c.name);
@@ -308,6 +316,8 @@ std::string journalLine(std::int64_t seq, const Moment& when, const Change& c) {
       add(std::to_string(c.number));
       break;
     case ChangeKind::Called:
+    case ChangeKind::Recalled:
+    case ChangeKind::NotMet:
       add(std::to_string(c.room));
       add(categoryWord(c.category));
       add(std::to_string(c.number));
@@ -353,11 +363,23 @@ std::string snapshotLines(std::int64_t firstSeq, const Moment& date, const DaySt
     room.time = shift->start;
     room.name = shift->name;
     out += journalLine(firstSeq++, date, room);
+    for (int call = 1; call < shift->calls && shift->lastCalled > 0; ++call) {
+      Change again(ChangeKind::Recalled, r, shift->category);
+      again.number = shift->lastCalled;
+      out += journalLine(firstSeq++, date, again);
+    }
     if (shift->leaving) {
       Change leaving(ChangeKind::Leaving, r);
       leaving.time = shift->leaving->end;
       leaving.logSize = shift->leaving->logSize;
       out += journalLine(firstSeq++, date, leaving);
+    }
+  }
+  for (int c = 1; c <= 2; ++c) {
+    for (const std::int32_t number : state.notMet[static_cast<std::size_t>(c - 1)]) {
+      Change notMet(ChangeKind::NotMet, 0, c);
+      notMet.number = number;
+      out += journalLine(firstSeq++, date, notMet);
     }
   }
   return out;
@@ -380,7 +402,7 @@ bool applyChange(DayState& state, const Change& c) {
       return true;
     case ChangeKind::Room:
       if (!room || *room || !series) return false;
-      *room = ShiftState{c.category, c.name, c.time, c.number, c.extra, std::nullopt};
+      *room = ShiftState{c.category, c.name, c.time, c.number, c.extra, std::nullopt, c.extra > 0 ? 1 : 0};
       return true;
     case ChangeKind::Issued:
       if (!series || series->counter == 2147483647 || c.number != series->counter + 1 ||
@@ -398,8 +420,31 @@ bool applyChange(DayState& state, const Change& c) {
       --series->waiting;
       ++(*room)->samples;
       (*room)->lastCalled = c.number;
+      (*room)->calls = 1;
       state.newestCallRoom = c.room;
       return true;
+    case ChangeKind::Recalled:
+      // The number in the room, not yet called its last time.
+      if (!room || !*room || (*room)->category != c.category || (*room)->lastCalled == 0 ||
+          (*room)->lastCalled != c.number || (*room)->calls >= kMostCalls) {
+        return false;
+      }
+      ++(*room)->calls;
+      state.newestCallRoom = c.room;
+      return true;
+    case ChangeKind::NotMet: {
+      if (!series || c.number < 1 || c.number > series->counter) return false;
+      auto& marked = state.notMet[static_cast<std::size_t>(c.category - 1)];
+      if (c.room != 0) {
+        if (!room || !*room || (*room)->category != c.category || (*room)->lastCalled != c.number) return false;
+        (*room)->lastCalled = 0;
+        (*room)->calls = 0;
+      }
+      if (std::find(marked.begin(), marked.end(), c.number) != marked.end()) return c.room != 0;
+      if (marked.size() >= static_cast<std::size_t>(kMostWaiting)) return false;
+      marked.push_back(c.number);
+      return true;
+    }
     case ChangeKind::Opened:
       if (!room || *room || !series) return false;
       *room = ShiftState{c.category, c.name, c.time, 0, 0, std::nullopt};
@@ -469,6 +514,7 @@ bool applyAfterDamage(DayState& state, const Change& c) {
       if (room && *room && (*room)->category == c.category) {
         ++(*room)->samples;
         (*room)->lastCalled = c.number;
+        (*room)->calls = 1;
         state.newestCallRoom = c.room;
       }
       return true;

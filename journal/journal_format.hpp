@@ -23,6 +23,11 @@
 //   fri <room>                               F2 done: the room is free
 //   bliver <room>                            F2 failed: the shift stays open
 //   slut                                     ESC: the day is over; nothing follows
+//   igen <room> <cat> <number>               the number in the room called again
+//                                            (a number is called three times at most)
+//   ikkemoedt <room> <cat> <number>          the number in the room did not come: the
+//                                            room is free to call the next; room 0 in
+//                                            a state from scratch (such a number of the day)
 // <cat> is "voksen" or "barn"; times are hour.minute ("8.30"); <name> is the
 // name's bytes with every byte outside '!'..'~', and '%', written as %XX.
 //
@@ -53,7 +58,11 @@
 
 #include "day_state.hpp"
 
-enum class ChangeKind { Day, Series, Room, Issued, Called, Opened, Leaving, Left, Stays, End };
+enum class ChangeKind { Day, Series, Room, Issued, Called, Opened, Leaving, Left, Stays, End, Recalled, NotMet };
+
+// The most times one number is called into its room (the first call and
+// two more).
+inline constexpr int kMostCalls = 3;
 
 struct Change {
   explicit Change(ChangeKind what = ChangeKind::Day, int inRoom = 0, int ofCategory = 0)
@@ -61,7 +70,7 @@ struct Change {
   ChangeKind kind;
   int room;                 // 1..5; Day: the room of the newest call, 0..5
   int category;             // 1 or 2
-  std::int32_t number = 0;  // Issued, Called; Series: counter; Room: samples
+  std::int32_t number = 0;  // Issued, Called, Recalled, NotMet; Series: counter; Room: samples
   std::int32_t extra = 0;   // Series: waiting; Room: last called
   HourMinute time;          // Opened, Room: start; Leaving: end
   long long logSize = 0;    // Leaving

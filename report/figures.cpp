@@ -68,6 +68,21 @@ Figures figuresOf(const History& history, const std::string& from, const std::st
       ++hourRow.calls;
     }
   }
+  std::map<std::pair<std::string, int>, RoomDay> byRoom;
+  bool booths = false;
+  for (const Patient& p : history.patients) {
+    if (!within(p.day, from, to) || !p.wasCalled || p.room < 1) continue;
+    RoomDay& row = byRoom[{p.day, p.room}];
+    row.day = p.day;
+    row.room = p.room;
+    ++row.called;
+    row.recalls += p.recalls;
+    row.notMet += p.notMet ? 1 : 0;
+    booths = booths || p.recalls > 0 || p.notMet;
+  }
+  if (booths) {
+    for (auto& [key, row] : byRoom) f.rooms.push_back(row);
+  }
   for (auto& [key, entry] : byCategory) {
     entry.first.waits = waitsOf(std::move(entry.second));
     f.categories.push_back(entry.first);

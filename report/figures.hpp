@@ -45,11 +45,20 @@ struct ShiftRow {
   double perHour = 0.0;   // patients per hour, as F5 shows it
 };
 
+// A room's calls on a day: the first calls, the calls again and the
+// numbers that did not come.
+struct RoomDay {
+  std::string day;
+  int room = 1;
+  int called = 0, recalls = 0, notMet = 0;
+};
+
 struct Figures {
   std::vector<std::string> days;  // every day with a patient or a shift, in order
   std::vector<CategoryDay> categories;
   std::vector<HourRow> hours;
   std::vector<ShiftRow> shifts;
+  std::vector<RoomDay> rooms;  // only where a booth called again or marked a number
 };
 
 Figures figuresOf(const History& history, const std::string& from = {},

@@ -69,6 +69,19 @@ class Reader {
       case ChangeKind::Stays:
         leaving_[static_cast<std::size_t>(c.room - 1)].reset();
         break;
+      case ChangeKind::Recalled:
+      case ChangeKind::NotMet: {
+        // Room 0: a number marked before, restated with the state.
+        const auto found = numbers_.find({c.category, c.number});
+        if (found == numbers_.end() || (c.kind == ChangeKind::NotMet && c.room == 0)) break;
+        Patient& p = history_.patients[found->second];
+        if (c.kind == ChangeKind::Recalled) {
+          ++p.recalls;
+        } else {
+          p.notMet = true;
+        }
+        break;
+      }
       case ChangeKind::End:
         break;
     }

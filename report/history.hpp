@@ -29,6 +29,8 @@ struct Patient {
   long long called = kUnknown;  // kUnknown also when it was never called
   bool wasCalled = false;
   int room = 0;  // the room it was called into
+  int recalls = 0;      // called again into its room (a booth's F6)
+  bool notMet = false;  // marked as not come (a booth's F7)
 };
 
 struct Shift {

@@ -120,6 +120,13 @@ std::string reportText(const Figures& f, const History& history) {
            padded(std::to_string(s.shift.samples), 11) +
            (s.minutes >= 0 ? decimal(s.perHour) : std::string("-")) + "\n";
   }
+  if (!f.rooms.empty()) {
+    out += "\nPr. rum\nDato        Rum  Kaldt  Kaldt igen  Ikke m\xC3\xB8" "dt\n";
+    for (const RoomDay& r : f.rooms) {
+      out += padded(r.day, 12) + padded(std::to_string(r.room), 5) + padded(std::to_string(r.called), 7) +
+             padded(std::to_string(r.recalls), 12) + std::to_string(r.notMet) + "\n";
+    }
+  }
   return out;
 }
 

@@ -86,6 +86,15 @@ TEST_F(Database, TheServerKeepsTheRulesWhateverAClientSends) {
   EXPECT_NE(insert(line(9, issued(2, 1))).find("does not follow"), std::string::npos) << "a gap";
   EXPECT_NE(insert(line(3, issued(2, 1))).find("changes_pkey"), std::string::npos) << "a number twice";
   EXPECT_NE(insert("4 2026-12-07 08:00:00 nummer voksen 2\r 00000000"), "") << "not a line";
+  // Called again twice more at most; a number not met restated (room 0).
+  Change recalled(ChangeKind::Recalled, 1, 1);
+  recalled.number = 1;
+  ASSERT_EQ(insert(line(4, recalled)), "");
+  ASSERT_EQ(insert(line(5, recalled)), "");
+  EXPECT_NE(insert(line(6, recalled)).find("called three times already"), std::string::npos);
+  Change notMet(ChangeKind::NotMet, 0, 1);
+  notMet.number = 1;
+  EXPECT_EQ(insert(line(6, notMet)), "");
 
   // A second run changes nothing; a newer schema is refused, by the tool
   // and by a station.

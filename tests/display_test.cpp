@@ -316,6 +316,23 @@ TEST_F(Following, ClosedUntilTheDeskStartsThenEveryChangeAndEachNewCallOnce) {
   EXPECT_EQ(follower.newCallRoom(), 2) << "the same room again is a new call";
   EXPECT_EQ(follower.newCalls(), (std::vector<std::pair<int, std::int32_t>>{{2, 2}, {2, 3}}))
       << "two calls between two reads: both, in order";
+  // A booth's call again is a new call, said with "igen"; a number marked
+  // not met is no longer shown as the room's.
+  Change again(ChangeKind::Recalled, 2, 1);
+  again.number = 3;
+  ASSERT_TRUE(applyChange(state, again));
+  desk.record(again, [this] { return state; });
+  EXPECT_TRUE(follower.poll());
+  EXPECT_EQ(follower.newCallRoom(), 2);
+  EXPECT_EQ(follower.newCalls(), (std::vector<std::pair<int, std::int32_t>>{{2, 3}}));
+  EXPECT_EQ(follower.newCallsAgain(), std::vector<bool>{true});
+  EXPECT_EQ(announcementOf(3, 2, true), "Nummer 3, rum 2, igen");
+  Change notMet(ChangeKind::NotMet, 2, 1);
+  notMet.number = 3;
+  ASSERT_TRUE(applyChange(state, notMet));
+  desk.record(notMet, [this] { return state; });
+  EXPECT_TRUE(follower.poll());
+  EXPECT_EQ(follower.state().rooms[1]->lastCalled, 0);
   desk.rewrite(state);  // the desk started again: the same state, rewritten
   follower.poll();
   EXPECT_EQ(follower.newCallRoom(), 0);

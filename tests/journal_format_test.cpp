@@ -110,6 +110,37 @@ TEST(JournalFormat, ADayReplaysToItsState) {
   EXPECT_EQ(again.lastSeq, 11 + static_cast<std::int64_t>(again.goodLines) - 1);
 }
 
+// A booth calls a number again (three calls at most) and marks one that
+// did not come: the room is free for the next, the number is kept for the
+// day, and a state from scratch says both.
+TEST(JournalFormat, CallsAgainAndNumbersNotMet) {
+  const std::vector<Change> day = {
+      make(ChangeKind::Day, 0, 0),          make(ChangeKind::Opened, 3, 2, 0, {8, 0}, "Bo"),
+      make(ChangeKind::Issued, 0, 2, 1),    make(ChangeKind::Issued, 0, 2, 2),
+      make(ChangeKind::Called, 3, 2, 1),    make(ChangeKind::Recalled, 3, 2, 1),
+      make(ChangeKind::Recalled, 3, 2, 1),  make(ChangeKind::NotMet, 3, 2, 1),
+      make(ChangeKind::Called, 3, 2, 2),    make(ChangeKind::Recalled, 3, 2, 2)};
+  const Replay replay = replayJournal(journalOf(day));
+  EXPECT_EQ(replay.damage, Replay::Damage::None);
+  ASSERT_TRUE(replay.state.rooms[2]);
+  EXPECT_EQ(replay.state.rooms[2]->lastCalled, 2);
+  EXPECT_EQ(replay.state.rooms[2]->calls, 2);
+  EXPECT_EQ(replay.state.rooms[2]->samples, 2);
+  EXPECT_EQ(replay.state.notMet[1], (std::vector<std::int32_t>{1}));
+  EXPECT_EQ(replay.state.newestCallRoom, 3);
+  const Replay again = replayJournal(snapshotLines(1, kDay, replay.state));
+  EXPECT_EQ(again.state, replay.state);
+  for (const Change& c : {make(ChangeKind::Recalled, 3, 2, 7), make(ChangeKind::NotMet, 0, 1, 12)}) {
+    const std::string line = journalLine(5, Moment{kDay, 60}, c);
+    std::int64_t seq = 0;
+    std::string date;
+    int second = 0;
+    Change back;
+    ASSERT_TRUE(parseJournalLine(line.substr(0, line.size() - 2), seq, date, second, back)) << line;
+    EXPECT_EQ(back, c) << line;
+  }
+}
+
 TEST(JournalFormat, ChangesThatDoNotFitTheStateAreBad) {
   const std::vector<std::vector<Change>> bad = {
       {make(ChangeKind::Issued, 0, 1, 1)},                               // no dag first
@@ -120,6 +151,16 @@ TEST(JournalFormat, ChangesThatDoNotFitTheStateAreBad) {
        make(ChangeKind::Issued, 0, 2, 1),
        make(ChangeKind::Called, 1, 1, 1)},  // the room serves adults; a child waits
       {make(ChangeKind::Day, 0, 0), make(ChangeKind::Series, 0, 1, 2'000'000'000)},
+      // A booth's calls again and numbers not met: only of the number in
+      // the room, three calls at most, only numbers that were issued.
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1), make(ChangeKind::Issued, 0, 1, 1),
+       make(ChangeKind::Called, 1, 1, 1), make(ChangeKind::Recalled, 1, 1, 1), make(ChangeKind::Recalled, 1, 1, 1),
+       make(ChangeKind::Recalled, 1, 1, 1)},
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1), make(ChangeKind::Issued, 0, 1, 1),
+       make(ChangeKind::Issued, 0, 1, 2), make(ChangeKind::Called, 1, 1, 1), make(ChangeKind::Recalled, 1, 1, 2)},
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1), make(ChangeKind::Issued, 0, 1, 1),
+       make(ChangeKind::Called, 1, 1, 1), make(ChangeKind::NotMet, 1, 1, 1), make(ChangeKind::Recalled, 1, 1, 1)},
+      {make(ChangeKind::Day, 0, 0), make(ChangeKind::Issued, 0, 1, 1), make(ChangeKind::NotMet, 0, 1, 2)},
   };
   for (std::size_t i = 0; i < bad.size(); ++i) {
     auto changes = bad[i];

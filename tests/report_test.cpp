@@ -181,6 +181,42 @@ TEST(Report, AClockSetBackAnOpenShiftAndTheWords) {
   EXPECT_NE(reportSvg(f, history).find("9.20, \xC3\xA5" "ben"), std::string::npos);
 }
 
+// A booth's calls again and numbers not met, per day and room; the wait
+// is to the first call. A day without them has no such section.
+TEST(Report, CallsAgainAndNumbersNotMetPerRoom) {
+  Day day(CalendarDay{2026, 12, 7});
+  day.add(8 * 3600, opened(3, 1, {8, 0}, "Anne"));
+  for (int n = 1; n <= 3; ++n) day.add(8 * 3600, issued(1, n));
+  day.add(8 * 3600 + 600, called(3, 1, 1));
+  Change again(ChangeKind::Recalled, 3, 1);
+  again.number = 1;
+  day.add(8 * 3600 + 700, again);
+  day.add(8 * 3600 + 800, again);
+  Change notMet(ChangeKind::NotMet, 3, 1);
+  notMet.number = 1;
+  day.add(8 * 3600 + 900, notMet);
+  day.add(8 * 3600 + 960, called(3, 1, 2));
+  History history;
+  addJournal(history, "journal.txt", day.text);
+  const Figures f = figuresOf(history);
+  ASSERT_EQ(f.rooms.size(), 1u);
+  EXPECT_EQ(f.rooms[0].called, 2);
+  EXPECT_EQ(f.rooms[0].recalls, 2);
+  EXPECT_EQ(f.rooms[0].notMet, 1);
+  EXPECT_DOUBLE_EQ(f.categories[0].waits.longest, 16.0) << "to the first call";
+  EXPECT_NE(reportText(f, history).find("Pr. rum\nDato        Rum  Kaldt  Kaldt igen  Ikke m\xC3\xB8" "dt\n"
+                                        "2026-12-07  3    2      2           1\n"),
+            std::string::npos)
+      << reportText(f, history);
+  Day plain(CalendarDay{2026, 12, 8});
+  plain.add(8 * 3600, opened(1, 1, {8, 0}, "Bo"));
+  plain.add(8 * 3600, issued(1, 1));
+  plain.add(8 * 3600, called(1, 1, 1));
+  History without;
+  addJournal(without, "journal.txt", plain.text);
+  EXPECT_TRUE(figuresOf(without).rooms.empty());
+}
+
 // The days of one date in the order the desk named them, the days waiting
 // beside the journal too; a history file that cannot be read is an error
 // that names it, never a report without it.
