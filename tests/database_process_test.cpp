@@ -411,3 +411,65 @@ TEST(DatabaseProcess, TheTicketMachineAtTheDoor) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two booths and a desk on one day: a technician arrives at the booth,
+// calls the next patient, calls again (three calls at most), marks one
+// that did not come, and leaves with the shift's line in the booth's own
+// data.txt; two booths calling at the same moment get two patients.
+TEST(DatabaseProcess, TheTechniciansBooth) {
+  WorkDirectory dir("database-booth");
+  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pgb-" + std::to_string(getpid())));
+  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
+  for (const char* folder : {"desk", "two", "three"}) {
+    fs::create_directory(dir.path() / folder);
+    WorkDirectory::write(dir.path() / folder / "morvalis.conf", "database = " + server.uri() + "\n");
+  }
+  ASSERT_NE(runCommand("cd desk && " + std::string(MORVALIS_BINARY) + " --opret-database 2>&1").find("version 1"),
+            std::string::npos);
+  TmuxPane desk(80, 25, MORVALIS_BINARY, (dir.path() / "desk").string());
+  TmuxPane two(80, 25, std::string(MORVALIS_BOOTH_BINARY) + " 2; printf 'exit=%s' $?; sleep 60",
+               (dir.path() / "two").string());
+  TmuxPane three(80, 25, std::string(MORVALIS_BOOTH_BINARY) + " 3", (dir.path() / "three").string());
+  two.waitForText("Ledigt");
+  two.sendKeys("F1 A n n a Enter v Enter");
+  two.waitForText("Laborant: Anna (voksne)");
+  three.sendKeys("F1 B o Enter v Enter");
+  three.waitForText("Laborant: Bo (voksne)");
+  desk.waitForText("Ventende: 0 - 0");
+  desk.sendKeys("F3 v F3 v F3 v");
+  two.waitForText("Ventende: voksne 3, boern 0");
+  two.sendKeys("F4");
+  two.waitForText("Nummer i rummet (kaldt 1 gang):");
+  desk.waitForText("Ventende: 2 - 0");
+  two.sendKeys("F6 F6");
+  two.waitForText("(kaldt 3 gange)");
+  two.sendKeys("F6");
+  two.waitForText("Nummeret er kaldt 3 gange");
+  two.sendKeys("F7");
+  two.waitFor([](const VtModel& m) { return !screenContains(m, "Nummer i rummet"); });
+  // Both booths at once: two patients, numbers 2 and 3.
+  two.sendKeys("F4");
+  three.sendKeys("F4");
+  two.waitForText("Nummer i rummet");
+  three.waitForText("Nummer i rummet");
+  desk.waitForText("Ventende: 0 - 0");
+  EXPECT_EQ(server.sql("SELECT room FROM morvalis.changes WHERE kind = 'kald' AND number = 1"), "2");
+  EXPECT_EQ(server.sql("SELECT count(DISTINCT room) FROM morvalis.changes WHERE kind = 'kald' AND number > 1"), "2")
+      << "one patient each";
+  EXPECT_EQ(server.sql("SELECT count(*) FROM morvalis.changes WHERE kind = 'igen'"), "2");
+  EXPECT_EQ(server.sql("SELECT number FROM morvalis.changes WHERE kind = 'ikkemoedt'"), "1");
+  two.sendKeys("F2");
+  two.waitForText("Ledigt");
+  const std::string log = WorkDirectory::read(dir.path() / "two" / "data.txt");
+  EXPECT_EQ(log.rfind("Anna ", 0), 0u) << log;
+  EXPECT_NE(log.find(" voksne \r\n"), std::string::npos) << log;
+  EXPECT_EQ(server.sql("SELECT string_agg(kind, ',' ORDER BY seq) FROM morvalis.changes WHERE room = 2 "
+                       "AND kind IN ('gaar', 'fri')"),
+            "gaar,fri");
+  two.sendKeys("Escape");
+  two.waitForText("exit=0");
+}
+
+}  // namespace

@@ -17,9 +17,9 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$staged" "$unpacked"' EXIT
 installed=$(DESTDIR="$staged" cmake --install "$build" --prefix /usr/local 2>&1) ||
   fail "cmake --install failed: $installed"
-for path in bin/morvalis bin/morvalis-display bin/morvalis-rapport bin/morvalis-automat \
+for path in bin/morvalis bin/morvalis-display bin/morvalis-rapport bin/morvalis-automat bin/morvalis-rum \
   share/man/man1/morvalis.1.gz share/man/man1/morvalis-display.1.gz \
-  share/man/man1/morvalis-rapport.1.gz share/man/man1/morvalis-automat.1.gz \
+  share/man/man1/morvalis-rapport.1.gz share/man/man1/morvalis-automat.1.gz share/man/man1/morvalis-rum.1.gz \
   share/doc/morvalis/copyright share/doc/morvalis/changelog.gz; do
   [ -f "$staged/usr/local/$path" ] || fail "cmake --install did not install /usr/local/$path"
 done
@@ -36,26 +36,26 @@ made=$(cd "$build" && cpack -G DEB 2>&1) || fail "cpack failed: $made"
 deb=$(ls "$build"/morvalis_*.deb)
 
 contents=$(dpkg-deb -c "$deb")
-for path in usr/bin/morvalis usr/bin/morvalis-display usr/bin/morvalis-rapport usr/bin/morvalis-automat \
+for path in usr/bin/morvalis usr/bin/morvalis-display usr/bin/morvalis-rapport usr/bin/morvalis-automat usr/bin/morvalis-rum \
   usr/share/man/man1/morvalis.1.gz usr/share/man/man1/morvalis-display.1.gz \
-  usr/share/man/man1/morvalis-rapport.1.gz usr/share/man/man1/morvalis-automat.1.gz \
+  usr/share/man/man1/morvalis-rapport.1.gz usr/share/man/man1/morvalis-automat.1.gz usr/share/man/man1/morvalis-rum.1.gz \
   usr/share/doc/morvalis/copyright \
   usr/lib/systemd/system/morvalis-display@.service \
   usr/lib/systemd/system/getty@tty2.service.d/morvalis-display.conf \
   usr/share/doc/morvalis/changelog.gz; do
   grep -q " \./$path\$" <<<"$contents" || fail "$path is missing from $deb"
 done
-for program in morvalis morvalis-display morvalis-rapport morvalis-automat; do
+for program in morvalis morvalis-display morvalis-rapport morvalis-automat morvalis-rum; do
   grep -Eq "^-rwxr-xr-x root/root .* \./usr/bin/$program\$" <<<"$contents" ||
     fail "/usr/bin/$program is not root-owned 0755"
 done
-if grep -v '^d' <<<"$contents" | grep -Ev 'usr/bin/morvalis(-display|-rapport|-automat)?$' |
+if grep -v '^d' <<<"$contents" | grep -Ev 'usr/bin/morvalis(-display|-rapport|-automat|-rum)?$' |
   grep -vq '^-rw-r--r-- root/root'; then
   fail "a data file is not root-owned 0644"
 fi
 
 dpkg-deb -x "$deb" "$unpacked"
-for program in morvalis morvalis-display morvalis-rapport morvalis-automat; do
+for program in morvalis morvalis-display morvalis-rapport morvalis-automat morvalis-rum; do
   file "$unpacked/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libc6' || fail "no dependencies computed"
