@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
           }
         } stopPrinting{printer, ticketsLost};
         FrontDesk desk(clock.timeOfDay, FileSystem::real(),
-                       DeskParts{&store, printer.get(), config.clinic, std::move(start.pace)});
+                       DeskParts{&store, printer.get(), config.clinic, std::move(start.pace),
+                                 config.notMetFirst});
         if (start.resumed) desk.resume(start.state);
         desk.notices.insert(desk.notices.end(), start.notices.begin(), start.notices.end());
         desk.notices.insert(desk.notices.end(), config.problems.begin(), config.problems.end());

@@ -83,6 +83,9 @@ DeskConfig parseDeskConfig(std::string_view text, bool othersMayRead) {
       } else {
         (name == "tast voksen" ? config.keyAdult : name == "tast barn" ? config.keyChild : config.keyEnd) = code;
       }
+    } else if (equals != std::string_view::npos && name == "kald ikke moedte foerst" &&
+               (value == "ja" || value == "nej")) {
+      config.notMetFirst = value == "ja";
     } else if (equals != std::string_view::npos && name == "database") {
       config.database = withoutControls(value);
       if (config.database.empty()) {

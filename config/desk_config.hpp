@@ -10,6 +10,8 @@
 // key that gives a number of each category: one printable character,
 // default v and b) and `tast slut` (the one combination that ends it:
 // ctrl+A .. ctrl+Z, default ctrl+q).
+// `kald ikke moedte foerst = ja` makes the desk's F4 call a number a booth
+// marked as not come back into the room before the oldest waiting.
 // A password belongs in libpq's password file: a `database` that holds one
 // in a morvalis.conf others may read (any morvalis.conf on Windows, whose
 // rights we do not read) is refused, with the reason in `refusal`. The file is UTF-8 (or plain ASCII), with or without the byte order
@@ -38,6 +40,7 @@ struct DeskConfig {
   int keyAdult = 'v';    // the ticket machine's keys: the codes they send
   int keyChild = 'b';
   int keyEnd = 17;       // ctrl+q
+  bool notMetFirst = false;  // the desk's F4 calls a number not met back before the oldest waiting
   std::vector<std::string> problems;
 };
 

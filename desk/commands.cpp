@@ -132,11 +132,31 @@ void patientGetsNumber(FrontDesk& desk) {
 
 void patientCalled(FrontDesk& desk) {
   rum* shift = promptOpenShift(desk);
-  if (!shift || desk.queues[shift->getCategory() - 1]->length() <= 0) {
+  const bool callBack = shift && desk.notMetFirst && !desk.notMet(shift->getCategory()).empty();
+  if (!shift || (!callBack && desk.queues[shift->getCategory() - 1]->length() <= 0)) {
     desk.showErrorBox();
     return;
   }
   const int room = shift->getRoom();
+  if (callBack) {
+    // A number that did not come when a booth called it, first (as the
+    // clinic chose in morvalis.conf).
+    const int category = shift->getCategory();
+    const auto back = desk.commit([&](const FrontDesk& now) -> std::optional<Change> {
+      if (now.notMet(category).empty() || !now.rooms[static_cast<std::size_t>(room - 1)]) return std::nullopt;
+      Change recalled(ChangeKind::Recalled, room, category);
+      recalled.number = now.notMet(category).front();
+      return recalled;
+    });
+    if (!back) {
+      desk.showErrorBox();
+      return;
+    }
+    desk.calledBack(room, category, back->number);
+    showCalledPatient(back->number, category);
+    desk.showWaitingCounts(desk.queues[0]->length(), desk.queues[1]->length());
+    return;
+  }
   // Two stations calling into one room at once call one patient: the
   // second finds the room no longer as it saw it.
   const std::optional<ShiftState> seen = shiftIn(desk, room);

@@ -39,6 +39,7 @@ FrontDesk::FrontDesk(DeskClock deskClock, FileSystem& files, DeskParts parts)
     : clock(std::move(deskClock)),
       queues{std::make_unique<nummerserie>(), std::make_unique<nummerserie>()},
       shiftLog(files),
+      notMetFirst(parts.notMetFirst),
       files_(files),
       store_(parts.store),
       printer_(parts.printer),
@@ -139,6 +140,16 @@ bool FrontDesk::takeNews() {
   adopt(news->state);
   drawDay();
   return true;
+}
+
+void FrontDesk::calledBack(int room, int category, std::int32_t number) {
+  applyChange(adopted_, [&] {
+    Change back(ChangeKind::Recalled, room, category);
+    back.number = number;
+    return back;
+  }());
+  lastCalled[static_cast<std::size_t>(room - 1)] = number;
+  newestCallRoom = room;
 }
 
 void FrontDesk::adopt(const DayState& state) {

@@ -48,6 +48,7 @@ struct DeskParts {
   TicketPrinter* printer = nullptr;  // none: no tickets
   std::string clinic;                // the ticket's first line, code page 865
   ExpectedWait pace;                 // the day's calls so far and the usual pace
+  bool notMetFirst = false;          // F4 calls a number not met back first
 };
 
 class FrontDesk : public MainScreen {
@@ -86,6 +87,14 @@ class FrontDesk : public MainScreen {
   std::optional<std::pair<int, Departure>> departing;
   ShiftLog shiftLog;
   std::vector<std::string> notices;
+  // Of the shared day: the numbers not met of `category` (a booth's F7), and
+  // whether F4 calls them back before the oldest waiting.
+  const std::vector<std::int32_t>& notMet(int category) const {
+    return adopted_.notMet[static_cast<std::size_t>(category - 1)];
+  }
+  // A number not met called back into `room` (kept already).
+  void calledBack(int room, int category, std::int32_t number);
+  const bool notMetFirst;
 
  private:
   // Row 23's warning while the journal cannot be written, else while

@@ -423,15 +423,25 @@ bool applyChange(DayState& state, const Change& c) {
       (*room)->calls = 1;
       state.newestCallRoom = c.room;
       return true;
-    case ChangeKind::Recalled:
-      // The number in the room, not yet called its last time.
-      if (!room || !*room || (*room)->category != c.category || (*room)->lastCalled == 0 ||
-          (*room)->lastCalled != c.number || (*room)->calls >= kMostCalls) {
+    case ChangeKind::Recalled: {
+      if (!room || !*room || (*room)->category != c.category || c.number == 0) return false;
+      auto& marked = state.notMet[static_cast<std::size_t>(c.category - 1)];
+      const auto back = std::find(marked.begin(), marked.end(), c.number);
+      if ((*room)->lastCalled == c.number) {
+        // The number in the room, not yet called its last time.
+        if ((*room)->calls >= kMostCalls) return false;
+        ++(*room)->calls;
+      } else if (back != marked.end()) {
+        // A number that did not come, called back (at least its second call).
+        marked.erase(back);
+        (*room)->lastCalled = c.number;
+        (*room)->calls = 2;
+      } else {
         return false;
       }
-      ++(*room)->calls;
       state.newestCallRoom = c.room;
       return true;
+    }
     case ChangeKind::NotMet: {
       if (!series || c.number < 1 || c.number > series->counter) return false;
       auto& marked = state.notMet[static_cast<std::size_t>(c.category - 1)];

@@ -24,7 +24,8 @@
 //   bliver <room>                            F2 failed: the shift stays open
 //   slut                                     ESC: the day is over; nothing follows
 //   igen <room> <cat> <number>               the number in the room called again
-//                                            (a number is called three times at most)
+//                                            (a number is called three times at most),
+//                                            or a number not met called back into the room
 //   ikkemoedt <room> <cat> <number>          the number in the room did not come: the
 //                                            room is free to call the next; room 0 in
 //                                            a state from scratch (such a number of the day)

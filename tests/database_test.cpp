@@ -231,6 +231,34 @@ TEST_F(Database, MidnightCarriesTheOpenDayOver) {
   EXPECT_EQ(a.append(third, [&state] { return state; }), DayStore::Outcome::Kept) << "the series goes on";
 }
 
+// A number a booth marked as not come: the desk's F4 calls it back into
+// the room before the oldest waiting when the clinic chose so, once.
+TEST_F(Database, TheDeskCallsANumberNotMetBackWhenTheClinicChoseSo) {
+  WorkDirectory dir("database-not-met");
+  PgStore storeA = station("a"), booth = station("booth");
+  DeskDriver a(FileSystem::real(), &storeA, nullptr, {}, true);
+  a.desk.resume(storeA.open().state);
+  booth.open();
+  a.arrive(1, 'v', "Anna").key(3).press({'v'}).key(3).press({'v'}).runAndCrash();
+  Change called(ChangeKind::Called, 1, 1);
+  called.number = 1;
+  Change notMet(ChangeKind::NotMet, 1, 1);
+  notMet.number = 1;
+  const auto none = [] { return DayState{}; };
+  ASSERT_EQ(booth.append(called, none), DayStore::Outcome::Stale);
+  booth.news();
+  ASSERT_EQ(booth.append(called, none), DayStore::Outcome::Kept);
+  ASSERT_EQ(booth.append(notMet, none), DayStore::Outcome::Kept);
+  for (int i = 0; i < 100 && !storeA.hasNews(); ++i) std::this_thread::sleep_for(milliseconds(20));
+  a.key(4).press({'1'}).key(4).press({'1'}).runAndCrash();
+  EXPECT_EQ(server_->sql("SELECT string_agg(kind || ' ' || number, ', ' ORDER BY seq) FROM morvalis.changes "
+                         "WHERE kind IN ('kald', 'igen', 'ikkemoedt')"),
+            "kald 1, ikkemoedt 1, igen 1, kald 2")
+      << "called back first, then the oldest waiting";
+  EXPECT_EQ(a.desk.dayState().series[0].waiting, 0);
+  EXPECT_TRUE(a.desk.notMet(1).empty());
+}
+
 // A desk that ended inside F2 settles its own departure at its next start
 // (done when its line is in its log, else the shift stays), never one
 // another desk has begun.

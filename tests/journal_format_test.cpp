@@ -130,6 +130,14 @@ TEST(JournalFormat, CallsAgainAndNumbersNotMet) {
   EXPECT_EQ(replay.state.newestCallRoom, 3);
   const Replay again = replayJournal(snapshotLines(1, kDay, replay.state));
   EXPECT_EQ(again.state, replay.state);
+  // Called back into the room (the desk's F4, when the clinic chose so).
+  std::vector<Change> later = day;
+  later.push_back(make(ChangeKind::NotMet, 3, 2, 2));
+  later.push_back(make(ChangeKind::Recalled, 3, 2, 1));
+  const Replay calledBack = replayJournal(journalOf(later));
+  EXPECT_EQ(calledBack.damage, Replay::Damage::None);
+  EXPECT_EQ(calledBack.state.rooms[2]->lastCalled, 1);
+  EXPECT_EQ(calledBack.state.notMet[1], (std::vector<std::int32_t>{2}));
   for (const Change& c : {make(ChangeKind::Recalled, 3, 2, 7), make(ChangeKind::NotMet, 0, 1, 12)}) {
     const std::string line = journalLine(5, Moment{kDay, 60}, c);
     std::int64_t seq = 0;
@@ -159,7 +167,7 @@ TEST(JournalFormat, ChangesThatDoNotFitTheStateAreBad) {
       {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1), make(ChangeKind::Issued, 0, 1, 1),
        make(ChangeKind::Issued, 0, 1, 2), make(ChangeKind::Called, 1, 1, 1), make(ChangeKind::Recalled, 1, 1, 2)},
       {make(ChangeKind::Day, 0, 0), make(ChangeKind::Opened, 1, 1), make(ChangeKind::Issued, 0, 1, 1),
-       make(ChangeKind::Called, 1, 1, 1), make(ChangeKind::NotMet, 1, 1, 1), make(ChangeKind::Recalled, 1, 1, 1)},
+       make(ChangeKind::Issued, 0, 1, 2), make(ChangeKind::Called, 1, 1, 1), make(ChangeKind::NotMet, 1, 1, 2)},
       {make(ChangeKind::Day, 0, 0), make(ChangeKind::Issued, 0, 1, 1), make(ChangeKind::NotMet, 0, 1, 2)},
   };
   for (std::size_t i = 0; i < bad.size(); ++i) {

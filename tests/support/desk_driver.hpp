@@ -21,8 +21,9 @@ inline std::vector<int> F(int n) {
 class DeskDriver {
  public:
   explicit DeskDriver(FileSystem& files = FileSystem::real(), DayStore* store = nullptr,
-                      TicketPrinter* printer = nullptr, std::string clinic = {})
-      : desk([this] { return nextTime(); }, files, DeskParts{store, printer, std::move(clinic), {}}) {}
+                      TicketPrinter* printer = nullptr, std::string clinic = {}, bool notMetFirst = false)
+      : desk([this] { return nextTime(); }, files,
+             DeskParts{store, printer, std::move(clinic), {}, notMetFirst}) {}
   explicit DeskDriver(TicketPrinter* printer, std::string clinic = {})
       : DeskDriver(FileSystem::real(), nullptr, printer, std::move(clinic)) {}
 
