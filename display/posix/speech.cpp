@@ -1,5 +1,6 @@
-// Speech on Linux: espeak-ng's Danish voice through its own audio output
-// (the sound server, PulseAudio or PipeWire, else ALSA). Each call is
+// Speech on Linux: espeak-ng's Danish voice played through the audio
+// library espeak-ng itself uses (pcaudiolib: the sound server, PulseAudio
+// or PipeWire, else ALSA), so a refused write is seen. Each call is
 // spoken by a process of its own (this program again, `--tal TEXT`):
 // espeak-ng keeps one connection to the sound for ever, says nothing when
 // its server goes and may wait for it without end, and its audio libraries
@@ -8,6 +9,7 @@
 // failed by its exit status, and has its standard error away from the
 // display's terminal.
 #include <espeak-ng/espeak_ng.h>
+#include <pcaudiolib/audio.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -16,6 +18,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -35,24 +38,57 @@ std::chrono::milliseconds limitOf(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// One call's sound on its way: the device, and whether every write went.
+struct Playback {
+  audio_object* device = nullptr;
+  bool broken = false;
+};
+
+// espeak-ng hands over each piece of the call as it is made; it goes to
+// the device at once. A write the device refused ends the call (1 stops
+// the synthesis).
+int play(short* samples, int count, espeak_EVENT* events) {
+  auto* playback = static_cast<Playback*>(events->user_data);
+  if (playback->broken) return 1;
+  if (samples != nullptr && count > 0 &&
+      audio_object_write(playback->device, samples, static_cast<std::size_t>(count) * 2) != 0) {
+    playback->broken = true;
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int speakHere(const std::string& text) {
   // Gone with the display, whatever it was doing.
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   espeak_ng_InitializePath(nullptr);
   if (espeak_ng_Initialize(nullptr) != ENS_OK) return kNoVoices;
-  if (espeak_ng_InitializeOutput(
-          static_cast<espeak_ng_OUTPUT_MODE>(ENOUTPUT_MODE_SPEAK_AUDIO | ENOUTPUT_MODE_SYNCHRONOUS), 0,
-          nullptr) != ENS_OK) {
-    return kNoSound;
-  }
+  // The sound is played here, not by espeak-ng's own output: that one
+  // writes a refused write's reason to standard error and goes on, so a
+  // sound server gone during a call would count as heard.
+  if (espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, 100, nullptr) != ENS_OK) return kNoVoices;
   if (espeak_ng_SetVoiceByName("da") != ENS_OK) return kNoDanish;
-  if (espeak_ng_Synthesize(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8,
-                           nullptr, nullptr) != ENS_OK ||
-      espeak_ng_Synchronize() != ENS_OK) {
+  Playback playback;
+  playback.device = create_audio_device_object(nullptr, "morvalis-display", "Kald");
+  if (playback.device == nullptr) return kNoSound;
+  if (audio_object_open(playback.device, AUDIO_OBJECT_FORMAT_S16LE,
+                        static_cast<std::uint32_t>(espeak_ng_GetSampleRate()), 1) != 0) {
+    audio_object_destroy(playback.device);
     return kNoSound;
   }
+  espeak_SetSynthCallback(play);
+  const bool made = espeak_ng_Synthesize(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0,
+                                         espeakCHARS_UTF8, nullptr, &playback) == ENS_OK &&
+                    espeak_ng_Synchronize() == ENS_OK;
+  const bool heard = made && !playback.broken && audio_object_drain(playback.device) == 0;
+  audio_object_close(playback.device);
+  audio_object_destroy(playback.device);
   espeak_ng_Terminate();
-  return kSpoken;
+  return heard ? kSpoken : kNoSound;
 }
 
 Announcer::Speak systemSpeech() {
