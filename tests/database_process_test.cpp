@@ -14,16 +14,16 @@
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <thread>
 
+#include "clinic_driver.hpp"
 #include "escpos_reader.hpp"
 #include "fake_printer.hpp"
 #include "journal_format.hpp"
-
+#include "memory_console.hpp"
 #include "pty_program.hpp"
-#include "scratch_postgres.hpp"
-#include "tmux_pane.hpp"
-#include "work_directory.hpp"
+#include "waiting_room_view.hpp"
 
 namespace {
 
@@ -37,22 +37,31 @@ bool shows(const VtModel& m, const std::string& text) {
   return false;
 }
 
-TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
-  WorkDirectory dir("database-process");
-  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pgp-" + std::to_string(getpid())));
-  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
-  for (const char* folder : {"a", "b", "tv"}) {
-    fs::create_directory(dir.path() / folder);
-    WorkDirectory::write(dir.path() / folder / "morvalis.conf", "database = " + server.uri() + "\n");
+// Numbers of each category issued 1, 2, 3, ... each once, and each called
+// (first) at most once: into one room, so no two rooms have one patient.
+void expectNumbersOnceEach(const ScratchPostgres& server) {
+  for (const char* word : {"voksen", "barn"}) {
+    EXPECT_EQ(server.sql(std::string("SELECT count(*) = coalesce(max(number), 0) AND count(DISTINCT number) = count(*) "
+                                     "FROM morvalis.changes WHERE kind = 'nummer' AND category = '") + word + "'"),
+              "t")
+        << "every " << word << " number issued once, none skipped";
   }
-  const std::string made = runCommand("cd " + (dir.path() / "a").string() + " && " + MORVALIS_BINARY +
-                                      " --opret-database 2>&1");
-  ASSERT_NE(made.find("schema version 1"), std::string::npos) << made;
+  EXPECT_EQ(server.sql("SELECT count(*) FROM (SELECT 1 FROM morvalis.changes WHERE kind = 'kald' "
+                       "GROUP BY category, number HAVING count(*) > 1) twice"),
+            "0")
+      << "a number called (first) once";
+}
 
-  TmuxPane a(80, 25, MORVALIS_BINARY, (dir.path() / "a").string());
-  TmuxPane b(80, 25, std::string(MORVALIS_BINARY) + "; printf 'exit=%s' $?; sleep 60",
-             (dir.path() / "b").string());
-  PtyProgram display({MORVALIS_DISPLAY_BINARY, "--quiet"}, (dir.path() / "tv").string(), {});
+TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
+  ClinicDriver clinic("database-process");
+  if (!clinic.whyNot().empty()) GTEST_SKIP() << clinic.whyNot();
+  for (const char* folder : {"a", "b", "tv"}) clinic.folder(folder);
+  std::string made;
+  ASSERT_TRUE(clinic.createSchema("a", ClinicDriver::Build::Linux, &made)) << made;
+
+  TmuxPane& a = clinic.desk("a");
+  TmuxPane& b = clinic.desk("b");
+  PtyProgram display({MORVALIS_DISPLAY_BINARY, "--quiet"}, (clinic.path() / "tv").string(), {});
   a.waitForText("Ventende: 0 - 0");
   b.waitForText("Ventende: 0 - 0");
   a.sendKeys("F1 1 v A n n a Enter F3 v");
@@ -81,6 +90,7 @@ TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
 
   // The server killed: row 23 says so, a key that changes the day gets
   // the error box in time, and once it is back all goes on.
+  ScratchPostgres& server = clinic.server();
   server.kill();
   a.waitForText("Ingen forbindelse til databasen");
   const auto pressed = steady_clock::now();
@@ -99,8 +109,7 @@ TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
   EXPECT_LT(steady_clock::now() - escape, milliseconds(2500));
   EXPECT_EQ(server.sql("SELECT count(*) FROM morvalis.changes WHERE kind = 'nummer'"), "3");
   // The report reads the same day from any of the folders.
-  const std::string report = runCommand("cd " + (dir.path() / "tv").string() + " && " +
-                                        MORVALIS_REPORT_BINARY + " 2>&1");
+  const std::string report = clinic.run("tv", MORVALIS_REPORT_BINARY);
   EXPECT_NE(report.find("voksne    3      1      2"), std::string::npos) << report;
   // And what each desk did: A gave 1 and 3, B gave 2 and called one.
   EXPECT_NE(report.find("Pr. station"), std::string::npos) << report;
@@ -198,24 +207,20 @@ std::string rowOf(const VtModel& m, int row) {
 // a key is answered within the limit while the network hangs, and at the
 // end every desk's and the display's picture is the database's day.
 TEST(DatabaseProcess, ThreeDesksForHalfAMinuteOfRandomKeysAndFaults) {
-  WorkDirectory dir("database-storm");
-  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pgs-" + std::to_string(getpid())));
-  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
+  ClinicDriver clinic("database-storm");
+  if (!clinic.whyNot().empty()) GTEST_SKIP() << clinic.whyNot();
+  ScratchPostgres& server = clinic.server();
   StallingProxy proxy(server.port());
-  const std::string uri = "postgresql://morvalis@127.0.0.1:" + std::to_string(proxy.port()) + "/morvalis";
+  clinic.useDatabase("postgresql://morvalis@127.0.0.1:" + std::to_string(proxy.port()) + "/morvalis");
+  for (const char* folder : {"a", "b", "c", "tv"}) clinic.folder(folder);
+  ASSERT_TRUE(clinic.createSchema("a"));
   std::vector<std::unique_ptr<PtyProgram>> desks;
-  for (const char* folder : {"a", "b", "c", "tv"}) {
-    fs::create_directory(dir.path() / folder);
-    WorkDirectory::write(dir.path() / folder / "morvalis.conf", "database = " + uri + "\n");
-  }
-  ASSERT_NE(runCommand("cd a && " + std::string(MORVALIS_BINARY) + " --opret-database 2>&1").find("version 1"),
-            std::string::npos);
   for (const char* folder : {"a", "b", "c"}) {
     desks.push_back(std::make_unique<PtyProgram>(std::vector<std::string>{MORVALIS_BINARY},
-                                                 (dir.path() / folder).string(), std::vector<std::string>{}));
+                                                 (clinic.path() / folder).string(), std::vector<std::string>{}));
     ASSERT_TRUE(desks.back()->waitFor([](const VtModel& m) { return rowOf(m, 4).find("Ventende") != std::string::npos; }));
   }
-  PtyProgram display({MORVALIS_DISPLAY_BINARY, "--quiet"}, (dir.path() / "tv").string(), {});
+  PtyProgram display({MORVALIS_DISPLAY_BINARY, "--quiet"}, (clinic.path() / "tv").string(), {});
   const char* const f1 = "\x1bOP", *const f3 = "\x1bOR", *const f4 = "\x1bOS";
   desks[0]->send(std::string(f1) + "1vAnna\r" + f1 + "2bBo\r");
   desks[1]->send(std::string(f1) + "3vCarl\r" + f1 + "4bDina\r");
@@ -267,24 +272,14 @@ TEST(DatabaseProcess, ThreeDesksForHalfAMinuteOfRandomKeysAndFaults) {
   proxy.stalled = false;
 
   // The day as the database has it.
-  const std::string text = server.sql("SELECT string_agg(line || E'\\r\\n', '' ORDER BY seq) FROM morvalis.changes");
-  const Replay day = replayJournal(text + "\n");
+  const Replay day = replayJournal(clinic.dayText());
   EXPECT_EQ(day.damage, Replay::Damage::None);
   const auto& series = day.state.series;
   EXPECT_GT(series[0].counter + series[1].counter, 20) << "the desks got on with it";
   std::printf("30 s of three desks: %d + %d numbers issued, %s calls, %zu numbers seen on the desks\n",
               series[0].counter, series[1].counter,
               server.sql("SELECT count(*) FROM morvalis.changes WHERE kind = 'kald'").c_str(), shown.size());
-  for (int c = 0; c < 2; ++c) {
-    const char* word = c == 0 ? "voksen" : "barn";
-    EXPECT_EQ(server.sql(std::string("SELECT count(*) = coalesce(max(number), 0) AND count(DISTINCT number) = count(*) "
-                                     "FROM morvalis.changes WHERE kind = 'nummer' AND category = '") + word + "'"),
-              "t")
-        << "every number issued once, none skipped";
-  }
-  EXPECT_EQ(server.sql("SELECT count(*) FROM (SELECT 1 FROM morvalis.changes WHERE kind = 'kald' "
-                       "GROUP BY category, number HAVING count(*) > 1) twice"),
-            "0");
+  expectNumbersOnceEach(server);
   for (const int n : shown) EXPECT_LE(n, std::max(series[0].counter, series[1].counter)) << "shown, so kept";
   // Every desk ends on the database's day: its counts, once each has
   // closed any box and taken in the last news.
@@ -317,48 +312,67 @@ TEST(DatabaseProcess, ThreeDesksForHalfAMinuteOfRandomKeysAndFaults) {
 
 namespace {
 
-std::string underWine(const std::string& exe) {
-  return std::string("WINEPREFIX=") + MORVALIS_WINEPREFIX + " XDG_RUNTIME_DIR=" + MORVALIS_WINE_RUNTIME +
-         " WINEDEBUG=-all wine " + exe;
-}
-
-// The Windows desk and display (cross-built with libpq from Debian's
-// source) under Wine, on the same day as a Linux desk.
-TEST(DatabaseProcess, TheWindowsDeskAndDisplayUnderWine) {
-  if (!fs::exists(MORVALIS_WINDOWS_EXE)) {
-    GTEST_SKIP() << MORVALIS_WINDOWS_EXE << " is not built: ./scripts/windows builds it";
+// The Windows desk, booth, ticket machine and display (cross-built with
+// libpq from Debian's source) under Wine, on the same day as a Linux desk;
+// their morvalis.conf as Windows saves it (CR LF).
+TEST(DatabaseProcess, TheWindowsStationsUnderWine) {
+  if (!ClinicDriver::windowsBuilt()) {
+    GTEST_SKIP() << "the Windows programs are not built: ./scripts/windows builds them";
   }
-  WorkDirectory dir("database-wine");
-  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pgw-" + std::to_string(getpid())));
-  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
-  for (const char* folder : {"linux", "windows", "tv"}) {
-    fs::create_directory(dir.path() / folder);
-    WorkDirectory::write(dir.path() / folder / "morvalis.conf", "database = " + server.uri() + "\r\n");
+  ClinicDriver clinic("database-wine");
+  if (!clinic.whyNot().empty()) GTEST_SKIP() << clinic.whyNot();
+  FakePrinter printer;
+  for (const char* folder : {"linux", "windows", "booth", "door", "tv"}) {
+    const std::string more = std::string(folder) == "door" ? "printer = " + printer.address() + "\r\n" : "";
+    WorkDirectory::write(clinic.folder(folder) / "morvalis.conf",
+                         "database = " + clinic.server().uri() + "\r\n" + more);
   }
-  const std::string made =
-      runCommand("cd windows && " + underWine(MORVALIS_WINDOWS_EXE) + " --opret-database 2>&1");
+  const auto windows = ClinicDriver::Build::Windows;
+  std::string made;
+  const bool schema = clinic.createSchema("windows", windows, &made);
   if (made.find("built without PostgreSQL") != std::string::npos) {
     GTEST_SKIP() << "the Windows build has no libpq (scripts/libpq-windows could not make it)";
   }
-  ASSERT_NE(made.find("schema version 1"), std::string::npos) << made;
-  TmuxPane windows(80, 25, underWine(MORVALIS_WINDOWS_EXE), (dir.path() / "windows").string());
-  TmuxPane linux(80, 25, MORVALIS_BINARY, (dir.path() / "linux").string());
-  TmuxPane display(80, 25, underWine(MORVALIS_WINDOWS_DISPLAY_EXE) + " --quiet", (dir.path() / "tv").string());
-  windows.waitFor([](const VtModel& m) { return screenContains(m, "Ventende: 0 - 0"); }, seconds(30));
+  ASSERT_TRUE(schema) << made;
+  TmuxPane& desk = clinic.desk("windows", windows);
+  TmuxPane& linux = clinic.desk("linux");
+  TmuxPane& booth = clinic.booth("booth", 2, windows);
+  TmuxPane& door = clinic.automat("door", windows);
+  TmuxPane& display = clinic.display("tv", windows);
+  const auto slowly = [](TmuxPane& pane, const std::string& text) {
+    return screenContains(pane.waitFor([&](const VtModel& m) { return screenContains(m, text); }, seconds(30)), text);
+  };
+  ASSERT_TRUE(slowly(desk, "Ventende: 0 - 0"));
+  ASSERT_TRUE(slowly(booth, "Ledigt"));
+  ASSERT_TRUE(slowly(door, "Tryk v   Voksen"));
   linux.waitForText("Ventende: 0 - 0");
-  windows.sendKeys("F1 1 v A n n a Enter F3 v");
-  windows.waitForText("Tildelt nummer: 1");
+  desk.sendKeys("F1 1 v A n n a Enter F3 v");
+  desk.waitForText("Tildelt nummer: 1");
   linux.waitForText("Ventende: 1 - 0");
   linux.sendKeys("F3 b F4 1");
-  windows.waitForText("Ventende: 0 - 1");
+  desk.waitForText("Ventende: 0 - 1");
   char called[64];
   std::snprintf(called, sizeof called, "Rum 1 %9d   voksen", 1);
-  EXPECT_TRUE(screenContains(display.waitFor([&](const VtModel& m) { return screenContains(m, called); },
-                                             seconds(30)),
-                             called));
-  EXPECT_EQ(server.sql("SELECT count(DISTINCT station) FROM morvalis.changes WHERE kind IN ('nummer', 'kald')"),
-            "2")
-      << "each desk names itself in its rows";
+  EXPECT_TRUE(slowly(display, called));
+
+  // The door gives a child's number, printed; the Windows booth calls it.
+  door.sendKeys("b");
+  EXPECT_TRUE(slowly(door, "Deres nummer (Barn):"));
+  ASSERT_TRUE(printer.waitForJobs(1, 10000));
+  EXPECT_EQ(readEscPos(printer.received()[0]).largest(), "2");
+  booth.sendKeys("F1 B o Enter b Enter");
+  ASSERT_TRUE(slowly(booth, "Laborant: Bo (boern)"));
+  booth.sendKeys("F4");
+  ASSERT_TRUE(slowly(booth, "Nummer i rummet (kaldt 1 gang):"));
+  booth.sendKeys("F6");
+  EXPECT_TRUE(slowly(booth, "(kaldt 2 gange)"));
+  linux.waitForText("Ventende: 0 - 0");
+  EXPECT_EQ(clinic.server().sql("SELECT count(DISTINCT station) FROM morvalis.changes"), "4")
+      << "each station names itself in its rows";
+  door.sendKeys("C-q");
+  EXPECT_TRUE(slowly(door, "exit=0"));
+  booth.sendKeys("Escape");
+  EXPECT_TRUE(slowly(booth, "exit=0"));
 }
 
 }  // namespace
@@ -370,22 +384,16 @@ namespace {
 // printer gone is said on its screen and the number is still given; only
 // its end key ends it.
 TEST(DatabaseProcess, TheTicketMachineAtTheDoor) {
-  WorkDirectory dir("database-automat");
-  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pga-" + std::to_string(getpid())));
-  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
+  ClinicDriver clinic("database-automat");
+  if (!clinic.whyNot().empty()) GTEST_SKIP() << clinic.whyNot();
   FakePrinter printer;
-  for (const char* folder : {"desk", "door"}) fs::create_directory(dir.path() / folder);
-  WorkDirectory::write(dir.path() / "desk" / "morvalis.conf", "database = " + server.uri() + "\n");
-  WorkDirectory::write(dir.path() / "door" / "morvalis.conf",
-                       "database = " + server.uri() + "\nprinter = " + printer.address() +
-                           "\nklinik = Blodpr\xC3\xB8ver\ntast voksen = 1\ntast barn = 2\n");
-  ASSERT_NE(runCommand("cd desk && " + std::string(MORVALIS_BINARY) + " --opret-database 2>&1").find("version 1"),
-            std::string::npos);
-  const std::string without = runCommand("cd desk && " + std::string(MORVALIS_AUTOMAT_BINARY) + " /tmp 2>&1; echo $?");
+  clinic.folder("desk");
+  clinic.folder("door", "printer = " + printer.address() + "\nklinik = Blodpr\xC3\xB8ver\ntast voksen = 1\ntast barn = 2\n");
+  ASSERT_TRUE(clinic.createSchema("desk"));
+  const std::string without = clinic.run("desk", std::string(MORVALIS_AUTOMAT_BINARY) + " /tmp; echo $?");
   EXPECT_NE(without.find("no database in /tmp/morvalis.conf"), std::string::npos) << without;
-  TmuxPane desk(80, 25, MORVALIS_BINARY, (dir.path() / "desk").string());
-  TmuxPane door(80, 25, std::string(MORVALIS_AUTOMAT_BINARY) + "; printf 'exit=%s' $?; sleep 60",
-                (dir.path() / "door").string());
+  TmuxPane& desk = clinic.desk("desk");
+  TmuxPane& door = clinic.automat("door");
   door.waitForText("Tryk 1   Voksen");
   desk.waitForText("Ventende: 0 - 0");
   door.sendKeys("1");
@@ -405,8 +413,8 @@ TEST(DatabaseProcess, TheTicketMachineAtTheDoor) {
   EXPECT_TRUE(screenContains(door.capture(), "Deres nummer (Voksen):"));
   door.sendKeys("C-q");
   door.waitForText("exit=0");
-  EXPECT_EQ(server.sql("SELECT string_agg(split_part(line, ' ', 5) || split_part(line, ' ', 6), ',' ORDER BY seq) "
-                       "FROM morvalis.changes WHERE kind = 'nummer'"),
+  EXPECT_EQ(clinic.server().sql("SELECT string_agg(split_part(line, ' ', 5) || split_part(line, ' ', 6), ',' "
+                                "ORDER BY seq) FROM morvalis.changes WHERE kind = 'nummer'"),
             "voksen1,barn1,voksen2,voksen3");
 }
 
@@ -419,19 +427,14 @@ namespace {
 // that did not come, and leaves with the shift's line in the booth's own
 // data.txt; two booths calling at the same moment get two patients.
 TEST(DatabaseProcess, TheTechniciansBooth) {
-  WorkDirectory dir("database-booth");
-  ScratchPostgres server(fs::temp_directory_path() / ("morvalis-pgb-" + std::to_string(getpid())));
-  if (!server.whyNot().empty()) GTEST_SKIP() << server.whyNot();
-  for (const char* folder : {"desk", "two", "three"}) {
-    fs::create_directory(dir.path() / folder);
-    WorkDirectory::write(dir.path() / folder / "morvalis.conf", "database = " + server.uri() + "\n");
-  }
-  ASSERT_NE(runCommand("cd desk && " + std::string(MORVALIS_BINARY) + " --opret-database 2>&1").find("version 1"),
-            std::string::npos);
-  TmuxPane desk(80, 25, MORVALIS_BINARY, (dir.path() / "desk").string());
-  TmuxPane two(80, 25, std::string(MORVALIS_BOOTH_BINARY) + " 2; printf 'exit=%s' $?; sleep 60",
-               (dir.path() / "two").string());
-  TmuxPane three(80, 25, std::string(MORVALIS_BOOTH_BINARY) + " 3", (dir.path() / "three").string());
+  ClinicDriver clinic("database-booth");
+  if (!clinic.whyNot().empty()) GTEST_SKIP() << clinic.whyNot();
+  for (const char* folder : {"desk", "two", "three"}) clinic.folder(folder);
+  ASSERT_TRUE(clinic.createSchema("desk"));
+  ScratchPostgres& server = clinic.server();
+  TmuxPane& desk = clinic.desk("desk");
+  TmuxPane& two = clinic.booth("two", 2);
+  TmuxPane& three = clinic.booth("three", 3);
   two.waitForText("Ledigt");
   two.sendKeys("F1 A n n a Enter v Enter");
   two.waitForText("Laborant: Anna (voksne)");
@@ -462,7 +465,7 @@ TEST(DatabaseProcess, TheTechniciansBooth) {
   EXPECT_EQ(server.sql("SELECT number FROM morvalis.changes WHERE kind = 'ikkemoedt'"), "1");
   two.sendKeys("F2");
   two.waitForText("Ledigt");
-  const std::string log = WorkDirectory::read(dir.path() / "two" / "data.txt");
+  const std::string log = WorkDirectory::read(clinic.path() / "two" / "data.txt");
   EXPECT_EQ(log.rfind("Anna ", 0), 0u) << log;
   EXPECT_NE(log.find(" voksne \r\n"), std::string::npos) << log;
   EXPECT_EQ(server.sql("SELECT string_agg(kind, ',' ORDER BY seq) FROM morvalis.changes WHERE room = 2 "
@@ -470,6 +473,156 @@ TEST(DatabaseProcess, TheTechniciansBooth) {
             "gaar,fri");
   two.sendKeys("Escape");
   two.waitForText("exit=0");
+}
+
+}  // namespace
+
+namespace {
+
+// The waiting room's picture of `day` as the display draws it, row by row.
+std::vector<std::string> pictureOf(const DayState& day) {
+  MemoryConsole console({}, 80, 25);
+  WaitingRoom room;
+  room.open = true;
+  room.state = day;
+  drawWaitingRoom(room, 80, 25);
+  std::vector<std::string> rows;
+  for (int y = 0; y < 25; ++y) rows.push_back(console.grid().rowText(y));
+  return rows;
+}
+
+// Rows 2 to 23 (the calls and the rooms) and the waiting counts at the
+// start of row 25; the clock, the problem row and the expected waits are
+// the display's own.
+bool samePicture(const VtModel& shown, const std::vector<std::string>& expected) {
+  for (int y = 1; y < 23; ++y) {
+    if (shown.screen.rowText(y) != expected[static_cast<std::size_t>(y)]) return false;
+  }
+  const std::string& counts = expected[24].substr(0, expected[24].find("   ") );
+  return shown.screen.rowText(24).rfind(counts, 0) == 0;
+}
+
+// The clinic's day at every station at once: the desk, three booths, the
+// ticket machine at the door and the display. Forty numbers drawn at the
+// door (each ticket printed with its number), the booths calling the next
+// at random, two of them at the same instant now and then, calling again
+// and marking numbers not met; the desk calling into its own room. Every
+// number is given once and called at most three times, no two rooms get
+// one patient, every station's and the display's last picture is the
+// database's day, and the report counts what the database holds.
+TEST(DatabaseProcess, AClinicsDayAtEveryStation) {
+  ClinicDriver clinic("database-clinic");
+  if (!clinic.whyNot().empty()) GTEST_SKIP() << clinic.whyNot();
+  FakePrinter printer;
+  for (const char* folder : {"desk", "r1", "r2", "r3", "tv"}) clinic.folder(folder);
+  clinic.folder("door", "printer = " + printer.address() + "\n");
+  ASSERT_TRUE(clinic.createSchema("desk"));
+  const ScratchPostgres& server = clinic.server();
+  TmuxPane& desk = clinic.desk("desk");
+  std::vector<TmuxPane*> booths;
+  for (int room = 1; room <= 3; ++room) booths.push_back(&clinic.booth("r" + std::to_string(room), room));
+  TmuxPane& door = clinic.automat("door");
+  TmuxPane& display = clinic.display("tv");
+  booths[0]->sendKeys("F1 A n n a Enter v Enter");
+  booths[1]->sendKeys("F1 B o Enter v Enter");
+  booths[2]->sendKeys("F1 C a r l Enter b Enter");
+  for (TmuxPane* booth : booths) booth->waitForText("Laborant: ");
+  desk.sendKeys("F1 4 v D i n a Enter");
+  door.waitForText("Tryk v   Voksen");
+
+  std::mt19937 random(20261208);
+  int together = 0;
+  for (int drawn = 1; drawn <= 40; ++drawn) {
+    door.sendKeys(random() % 3 == 0 ? "b" : "v");
+    ASSERT_TRUE(printer.waitForJobs(static_cast<std::size_t>(drawn), 5000)) << "ticket " << drawn;
+    TmuxPane& booth = *booths[random() % 3];
+    switch (random() % 8) {
+      case 0:
+      case 1: booth.sendKeys("F4"); break;
+      case 2:
+      case 3: {  // two booths at the same instant
+        TmuxPane& other = *booths[(&booth - booths[0] + 1 + random() % 2) % 3];
+        booth.sendKeys("F4");
+        other.sendKeys("F4");
+        ++together;
+        break;
+      }
+      case 4: booth.sendKeys("F6"); break;
+      case 5: booth.sendKeys("F7"); break;
+      case 6: desk.sendKeys("F4 4 Enter"); break;  // Enter: a box, if one came
+      default: break;
+    }
+    std::this_thread::sleep_for(milliseconds(random() % 150));
+  }
+  EXPECT_GE(together, 3);
+
+  // The tickets: one per number drawn, with its number, in order.
+  std::string ticketed;
+  for (const std::string& job : printer.received()) ticketed += (ticketed.empty() ? "" : ",") + readEscPos(job).largest();
+  EXPECT_EQ(ticketed, server.sql("SELECT string_agg(number::text, ',' ORDER BY seq) FROM morvalis.changes "
+                                 "WHERE kind = 'nummer'"));
+  expectNumbersOnceEach(server);
+  EXPECT_EQ(server.sql("SELECT count(*) FROM (SELECT 1 FROM morvalis.changes WHERE kind IN ('kald', 'igen') "
+                       "GROUP BY category, number HAVING count(*) > 3) often"),
+            "0")
+      << "three calls at most";
+  const std::string kinds = server.sql("SELECT string_agg(kind || ' ' || n, ', ' ORDER BY kind) FROM "
+                                       "(SELECT kind, count(*) AS n FROM morvalis.changes GROUP BY kind) k");
+  std::printf("a clinic's day at every station: %s; %d times two booths at once\n", kinds.c_str(), together);
+
+  // Every picture ends on the database's day.
+  const Replay day = replayJournal(clinic.dayText());
+  ASSERT_EQ(day.damage, Replay::Damage::None);
+  const DayState& state = day.state;
+  char counts[64];
+  std::snprintf(counts, sizeof counts, "Ventende: voksne %d, boern %d", state.series[0].waiting,
+                state.series[1].waiting);
+  for (int room = 1; room <= 3; ++room) {
+    TmuxPane& booth = *booths[static_cast<std::size_t>(room - 1)];
+    const auto& shift = state.rooms[static_cast<std::size_t>(room - 1)];
+    ASSERT_TRUE(shift);
+    char inRoom[64];
+    std::snprintf(inRoom, sizeof inRoom, "(kaldt %d %s)", shift->calls, shift->calls == 1 ? "gang" : "gange");
+    const VtModel shown = booth.waitFor([&](const VtModel& m) {
+      return screenContains(m, counts) && (shift->lastCalled == 0) != screenContains(m, inRoom);
+    });
+    EXPECT_TRUE(screenContains(shown, counts)) << "room " << room << ": " << counts;
+    EXPECT_EQ(shift->lastCalled == 0, !screenContains(shown, inRoom)) << "room " << room << ": " << inRoom;
+  }
+  char deskCounts[64];
+  std::snprintf(deskCounts, sizeof deskCounts, "Ventende: %d - %d", state.series[0].waiting, state.series[1].waiting);
+  desk.sendKeys("Enter");
+  desk.waitForText(deskCounts);
+  const std::vector<std::string> expected = pictureOf(state);
+  const VtModel last = display.waitFor([&](const VtModel& m) { return samePicture(m, expected); });
+  for (int y = 1; y < 23; ++y) {
+    EXPECT_EQ(last.screen.rowText(y), expected[static_cast<std::size_t>(y)]) << "display row " << y + 1;
+  }
+
+  // The report: per room, the numbers first called there, their calls
+  // again, and those not met.
+  const std::string report = clinic.run("tv", MORVALIS_REPORT_BINARY);
+  std::string reported;
+  const auto section = report.find("Pr. rum\n");
+  ASSERT_NE(section, std::string::npos) << report;
+  std::istringstream rows(report.substr(report.find('\n', section + 8) + 1));
+  for (std::string row; std::getline(rows, row) && !row.empty();) {
+    char date[16];
+    int room = 0, called = 0, recalls = 0, notMet = 0;
+    if (std::sscanf(row.c_str(), "%15s %d %d %d %d", date, &room, &called, &recalls, &notMet) != 5) break;
+    reported += (reported.empty() ? "" : ",") + std::to_string(room) + " " + std::to_string(called) + " " +
+                std::to_string(recalls) + " " + std::to_string(notMet);
+  }
+  EXPECT_EQ(reported,
+            server.sql("WITH first AS (SELECT room, category, number FROM morvalis.changes WHERE kind = 'kald') "
+                       "SELECT string_agg(room || ' ' || called || ' ' || recalls || ' ' || notmet, ',' ORDER BY room) "
+                       "FROM (SELECT f.room, count(*) AS called, "
+                       "sum((SELECT count(*) FROM morvalis.changes c WHERE c.kind = 'igen' "
+                       "AND c.category = f.category AND c.number = f.number)) AS recalls, "
+                       "sum((SELECT least(count(*), 1) FROM morvalis.changes c WHERE c.kind = 'ikkemoedt' "
+                       "AND c.category = f.category AND c.number = f.number)) AS notmet "
+                       "FROM first f GROUP BY f.room) r"))
+      << report;
 }
 
 }  // namespace
