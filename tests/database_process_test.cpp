@@ -371,6 +371,10 @@ TEST(DatabaseProcess, TheWindowsStationsUnderWine) {
       << "each station names itself in its rows";
   door.sendKeys("C-q");
   EXPECT_TRUE(slowly(door, "exit=0"));
+  booth.sendKeys("F2");
+  EXPECT_TRUE(slowly(booth, "Ledigt"));
+  EXPECT_EQ(WorkDirectory::read(clinic.path() / "booth" / "data.txt").rfind("Bo ", 0), 0u)
+      << "the shift's line in the Windows booth's data.txt";
   booth.sendKeys("Escape");
   EXPECT_TRUE(slowly(booth, "exit=0"));
 }
