@@ -10,9 +10,10 @@
 #include "command_line.hpp"
 #include "console.hpp"
 #include "console_run.hpp"
-#include "desk_config.hpp"
 #include "entry_clock.hpp"
 #include "pg_store.hpp"
+#include "run_printer.hpp"
+#include "station_start.hpp"
 #include "ticket_machine.hpp"
 
 namespace {
@@ -38,49 +39,21 @@ long long steadyMs() {
 int main(int argc, char** argv) {
   CommandLine line{"morvalis-automat", kUsage, {}, {}};
   if (const auto status = line.parse(argc, argv)) return *status;
-  const std::string& folder = line.folder;
-  FileStamp stamp;
-  if (!FileSystem::real().stamp(folder, stamp) || !stamp.folder) {
-    return line.error("not a directory: ", folder);
-  }
-  const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
-  if (!config.refusal.empty()) {
-    std::fprintf(stderr, "morvalis-automat: %s\n", config.refusal.c_str());
-    return 1;
-  }
-  if (config.database.empty()) {
-    std::fprintf(stderr,
-                 "morvalis-automat: no database in %s/morvalis.conf; the ticket machine gives numbers on the "
-                 "clinic's shared day (a line: database = postgresql://...)\n",
-                 folder.c_str());
-    return 2;
-  }
+  int status = 0;
+  const auto config = stationConfig(line, "the ticket machine gives numbers", status);
+  if (!config) return status;
   int ticketsLost = 0;
   return runOnConsole(
       MinimumSize{40, 12, "morvalis-automat"},
       [&] {
         const EntryClock clock = entryClock();
-        PgStore store(config.database, stationName() + " automat", [&clock] { return clock.now(); });
+        PgStore store(config->database, stationName() + " automat", [&clock] { return clock.now(); });
         DayStore::Start start = store.open();
-        std::unique_ptr<TicketPrinter> printer;
-        if (!config.printer.empty()) printer = std::make_unique<TicketPrinter>(config.printer);
-        struct StopPrinting {
-          std::unique_ptr<TicketPrinter>& printer;
-          int& lost;
-          ~StopPrinting() {
-            if (printer) lost = printer->stop();
-          }
-        } stopPrinting{printer, ticketsLost};
-        TicketMachine machine(store, start.state, printer.get(), config.clinic, std::move(start.pace),
-                              TicketMachine::Keys{config.keyAdult, config.keyChild, config.keyEnd},
+        const RunPrinter printer(config->printer, ticketsLost);
+        TicketMachine machine(store, start.state, printer.get(), config->clinic, std::move(start.pace),
+                              TicketMachine::Keys{config->keyAdult, config->keyChild, config->keyEnd},
                               [&clock] { return clock.now(); }, steadyMs);
         machine.run();
       },
-      [&] {
-        if (ticketsLost > 0) {
-          std::fprintf(stderr, "morvalis-automat: %d %s not printed (the printer did not take %s in time)\n",
-                       ticketsLost, ticketsLost == 1 ? "ticket was" : "tickets were",
-                       ticketsLost == 1 ? "it" : "them");
-        }
-      });
+      [&] { sayTicketsLost("morvalis-automat", ticketsLost); });
 }

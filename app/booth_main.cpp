@@ -11,9 +11,9 @@
 #include "command_line.hpp"
 #include "console.hpp"
 #include "console_run.hpp"
-#include "desk_config.hpp"
 #include "entry_clock.hpp"
 #include "pg_store.hpp"
+#include "station_start.hpp"
 
 namespace {
 
@@ -42,26 +42,12 @@ int main(int argc, char** argv) {
   CommandLine line{"morvalis-rum", kUsage, {}, {}};
   if (const auto status = line.parse(argc, argv)) return *status;
   if (room == 0) return line.error("the room comes first: 1 to 5", "");
-  const std::string& folder = line.folder;
-  FileStamp stamp;
-  if (!FileSystem::real().stamp(folder, stamp) || !stamp.folder) {
-    return line.error("not a directory: ", folder);
-  }
-  const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
-  if (!config.refusal.empty()) {
-    std::fprintf(stderr, "morvalis-rum: %s\n", config.refusal.c_str());
-    return 1;
-  }
-  if (config.database.empty()) {
-    std::fprintf(stderr,
-                 "morvalis-rum: no database in %s/morvalis.conf; a booth works on the clinic's shared day "
-                 "(a line: database = postgresql://...)\n",
-                 folder.c_str());
-    return 2;
-  }
+  int status = 0;
+  const auto config = stationConfig(line, "a booth works", status);
+  if (!config) return status;
   return runOnConsole(MinimumSize{40, 12, "morvalis-rum"}, [&] {
     const EntryClock clock = entryClock();
-    PgStore store(config.database, stationName() + " rum " + std::to_string(room),
+    PgStore store(config->database, stationName() + " rum " + std::to_string(room),
                   [&clock] { return clock.now(); });
     const DayStore::Start start = store.open();
     Booth booth(store, start.state, store.dayText(), room, [&clock] { return clock.now(); });

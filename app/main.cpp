@@ -12,6 +12,7 @@
 #include "front_desk.hpp"
 #include "desk_config.hpp"
 #include "journal.hpp"
+#include "run_printer.hpp"
 #ifdef MORVALIS_DATABASE
 #include "pg_connection.hpp"
 #include "pg_schema.hpp"
@@ -117,31 +118,14 @@ int main(int argc, char** argv) {
   int openAtEsc = 0;
   int ticketsLost = 0;
   // Said once the terminal is the shell's again, however the desk ended.
-  const auto lastWords = [&] {
-    if (ticketsLost > 0) {
-      std::fprintf(stderr, "morvalis: %d %s not printed (the printer did not take %s in time)\n",
-                   ticketsLost, ticketsLost == 1 ? "ticket was" : "tickets were",
-                   ticketsLost == 1 ? "it" : "them");
-    }
-  };
+  const auto lastWords = [&] { sayTicketsLost("morvalis", ticketsLost); };
   const int status = runOnConsole(
       MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows},
       [&] {
         DayStore& store = database ? static_cast<DayStore&>(*database) : journal;
         DayStore::Start start = store.open();
-        // Tickets go out on a thread of their own, made here so that it
-        // shares the terminal session's blocked signals.
-        std::unique_ptr<TicketPrinter> printer;
-        if (!config.printer.empty()) printer = std::make_unique<TicketPrinter>(config.printer);
-        // However the desk ends (ESC, a signal, the window closed), a printer
-        // that hangs holds it up at most the worker's deadline.
-        struct StopPrinting {
-          std::unique_ptr<TicketPrinter>& printer;
-          int& lost;
-          ~StopPrinting() {
-            if (printer) lost = printer->stop();
-          }
-        } stopPrinting{printer, ticketsLost};
+        // Tickets go out on a thread of their own.
+        const RunPrinter printer(config.printer, ticketsLost);
         FrontDesk desk(clock.timeOfDay, FileSystem::real(),
                        DeskParts{&store, printer.get(), config.clinic, std::move(start.pace),
                                  config.notMetFirst});
