@@ -12,7 +12,7 @@
 #include "console_run.hpp"
 #include "entry_clock.hpp"
 #include "file_system.hpp"
-#include "file_watch.hpp"
+#include "follower_thread.hpp"
 #include "desk_config.hpp"
 #include "journal_follower.hpp"
 #ifdef MORVALIS_DATABASE
@@ -49,10 +49,11 @@ int main(int argc, char** argv) {
     return line.error("not a directory: ", folder);
   }
 
+  // The day in a database when the folder's morvalis.conf names one.
+  const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
+
   return runOnConsole(MinimumSize{40, 12, "morvalis-display"}, [&] {
     const EntryClock clock = entryClock();
-    // The day in a database when the folder's morvalis.conf names one.
-    const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
     JournalFollower::DaySource source;
     std::function<ExpectedWait::Usual()> usual;
 #ifdef MORVALIS_DATABASE
@@ -77,21 +78,28 @@ int main(int argc, char** argv) {
       usual = [&database] { return database->usual(); };
     }
 #else
-    const bool database = false;
     if (!config.database.empty()) {
       source = [] {
         return JournalFollower::DayRead{true, "", "Bygget uden PostgreSQL"};
       };
     }
 #endif
+    // The database's day is read by its listener; a journal, which may be
+    // on a share that hangs, on a thread of its own.
     JournalFollower follower = source ? JournalFollower(source, usual, folder, FileSystem::real(), clock.today)
                                       : JournalFollower(folder, FileSystem::real(), clock.today);
-    FileWatch watch(folder);
+    std::unique_ptr<FollowerThread> reader;
+    if (!source) reader = std::make_unique<FollowerThread>(follower, folder);
+    const WaitingRoomDisplay::Source day =
+        reader ? WaitingRoomDisplay::Source{[&reader] { return reader->poll(); },
+                                            [&reader]() -> const JournalFollower& { return reader->day(); }}
+               : WaitingRoomDisplay::Source{[&follower] { return follower.poll(); },
+                                            [&follower]() -> const JournalFollower& { return follower; }};
     // Calls are spoken on a thread of their own, made here so that it
     // shares the terminal session's blocked signals.
     std::unique_ptr<Announcer> announcer;
     if (!quiet && !beepOnly) announcer = std::make_unique<Announcer>(systemSpeech());
-    WaitingRoomDisplay display(follower,
+    WaitingRoomDisplay display(day,
                                {clock.timeOfDay,
                                 [] {
                                   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -99,8 +107,9 @@ int main(int argc, char** argv) {
                                       .count();
                                 },
                                 clock.today},
-                               quiet, database ? nullptr : &watch, announcer.get());
-    // The database's listener wakes the display as the folder's watch would.
+                               quiet, nullptr, announcer.get());
+    // The reader or the database's listener wakes the display at news.
+    if (reader) Console::wakeOn(reader->wakeHandle());
 #ifdef MORVALIS_DATABASE
     if (database) Console::wakeOn(database->wakeHandle());
 #endif

@@ -62,6 +62,13 @@ void JournalFollower::take(Desk desk, const DayState& state, const std::string& 
   polled_ = true;
 }
 
+void JournalFollower::keepCallsOf(const JournalFollower& earlier) {
+  newCalls_.insert(newCalls_.begin(), earlier.newCalls_.begin(), earlier.newCalls_.end());
+  newCallsAgain_.insert(newCallsAgain_.begin(), earlier.newCallsAgain_.begin(), earlier.newCallsAgain_.end());
+  newCallMoments_.insert(newCallMoments_.begin(), earlier.newCallMoments_.begin(), earlier.newCallMoments_.end());
+  if (newCallRoom_ == 0) newCallRoom_ = earlier.newCallRoom_;
+}
+
 bool JournalFollower::poll() {
   if (source_) return pollSource();
   newCalls_.clear();

@@ -66,6 +66,9 @@ class JournalFollower {
   // one was read. Its age when it was read is near zero when the read was
   // woken by the desk's write.
   long long newestMoment() const { return newestMoment_; }
+  // Takes in the new calls of an earlier read that no one took yet, as
+  // if this read had found them too (they came before this read's).
+  void keepCallsOf(const JournalFollower& earlier);
 
  private:
   void take(Desk desk, const DayState& state, const std::string& problem);

@@ -9,7 +9,13 @@ constexpr int kEscape = 27;
 
 WaitingRoomDisplay::WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
                                        FileWatch* watch, Announcer* announcer)
-    : follower_(follower),
+    : WaitingRoomDisplay(Source{[&follower] { return follower.poll(); },
+                                [&follower]() -> const JournalFollower& { return follower; }},
+                         std::move(clocks), quiet, watch, announcer) {}
+
+WaitingRoomDisplay::WaitingRoomDisplay(Source source, Clocks clocks, bool quiet, FileWatch* watch,
+                                       Announcer* announcer)
+    : source_(std::move(source)),
       clocks_(std::move(clocks)),
       quiet_(quiet),
       watch_(watch),
@@ -32,28 +38,29 @@ void WaitingRoomDisplay::run() {
       Console::resizeScreen(size.first, size.second);
       redraw = true;
     }
-    if (follower_.poll()) {
+    if (source_.poll()) {
+      const JournalFollower& day = source_.day();
       redraw = true;
-      if (follower_.newCallRoom() != 0) {
-        highlight = follower_.newCallRoom();
+      if (day.newCallRoom() != 0) {
+        highlight = day.newCallRoom();
         highlightEnds = clocks_.milliseconds() + kHighlightMs;
       }
       // The desk's clock: the newest line's moment, read as it was written.
-      if (follower_.newestMoment() >= 0 && follower_.newestMoment() != deskMoment_) {
+      if (day.newestMoment() >= 0 && day.newestMoment() != deskMoment_) {
         if (deskMoment_ >= 0) deskClockKnown_ = true;  // a change seen as it came
-        deskMoment_ = follower_.newestMoment();
+        deskMoment_ = day.newestMoment();
         deskMomentAtMs_ = clocks_.milliseconds();
       }
       // Each call heard, also several that came together, and one that
       // came with the desk's first lines; a call older than a minute by
       // the desk's clock (a share that was away) is shown, not spoken.
-      if (!quiet_ && !follower_.newCalls().empty()) {
+      if (!quiet_ && !day.newCalls().empty()) {
         if (announcer_ && !announcer_->hung()) {
-          for (std::size_t i = 0; i < follower_.newCalls().size(); ++i) {
-            const auto [r, number] = follower_.newCalls()[i];
-            const long long at = follower_.newCallMoments()[i];
+          for (std::size_t i = 0; i < day.newCalls().size(); ++i) {
+            const auto [r, number] = day.newCalls()[i];
+            const long long at = day.newCallMoments()[i];
             const double age = at < 0 ? 0.0 : static_cast<double>(deskMoment_ - at);
-            announcer_->announce(announcementOf(number, r, follower_.newCallsAgain()[i]), r, age);
+            announcer_->announce(announcementOf(number, r, day.newCallsAgain()[i]), r, age);
           }
         } else {
           Console::print("\a");
@@ -81,11 +88,12 @@ void WaitingRoomDisplay::run() {
       redraw = true;
     }
     if (redraw) {
+      const JournalFollower& day = source_.day();
       WaitingRoom room;
-      room.open = follower_.desk() != JournalFollower::Desk::Closed;
-      room.state = follower_.state();
+      room.open = day.desk() != JournalFollower::Desk::Closed;
+      room.state = day.state();
       room.highlightRoom = highlight;
-      room.problem = follower_.problem();
+      room.problem = day.problem();
       if (room.problem.empty() && speechFailed) room.problem = announcer_->problem();
       room.now = now;
       if (clocks_.today) {
@@ -96,7 +104,7 @@ void WaitingRoomDisplay::run() {
             deskClockKnown_ ? deskMoment_ + (clocks_.milliseconds() - deskMomentAtMs_) / 1000
                             : momentOf(dateText(clocks_.today()), now.hour * 3600 + now.minute * 60 + now.second);
         for (int c = 1; c <= 2; ++c) {
-          room.expectedMinutes[static_cast<std::size_t>(c - 1)] = follower_.expectedWait().minutes(
+          room.expectedMinutes[static_cast<std::size_t>(c - 1)] = day.expectedWait().minutes(
               c, room.state.series[static_cast<std::size_t>(c - 1)].waiting, roomsOf(room.state, c),
               moment);
         }

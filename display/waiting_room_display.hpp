@@ -33,12 +33,22 @@ class WaitingRoomDisplay {
     std::function<CalendarDay()> today;  // for the expected waits; none: not shown
   };
 
+  // Where the day comes from: poll() true when what is shown changed;
+  // day() what the latest poll found.
+  struct Source {
+    std::function<bool()> poll;
+    std::function<const JournalFollower&()> day;
+  };
+
+  WaitingRoomDisplay(Source source, Clocks clocks, bool quiet, FileWatch* watch = nullptr,
+                     Announcer* announcer = nullptr);
+  // `follower` read in the display's own loop.
   WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
                      FileWatch* watch = nullptr, Announcer* announcer = nullptr);
   void run();
 
  private:
-  JournalFollower& follower_;
+  Source source_;
   Clocks clocks_;
   bool quiet_;
   FileWatch* watch_;

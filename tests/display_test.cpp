@@ -7,11 +7,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include "console_font.hpp"
 #include "journal.hpp"
 #include "journal_follower.hpp"
 #include "expected_wait.hpp"
+#include "follower_thread.hpp"
 #include "memory_console.hpp"
 #include "waiting_room_display.hpp"
 #include "waiting_room_view.hpp"
@@ -386,6 +391,65 @@ TEST_F(Following, YesterdaysJournalAndAMissingFolder) {
   EXPECT_TRUE(away.poll());
   EXPECT_EQ(away.desk(), JournalFollower::Desk::Closed);
   EXPECT_EQ(away.problem(), "");
+}
+
+// Reads of the journal that wait, while hang(true), as on a share whose
+// server hangs.
+class HangingFiles : public FileSystem {
+ public:
+  Handle openRead(const std::string& path) override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    let_go_.wait(lock, [this] { return !hanging_; });
+    lock.unlock();
+    return FileSystem::openRead(path);
+  }
+  void hang(bool on) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      hanging_ = on;
+    }
+    let_go_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable let_go_;
+  bool hanging_ = false;
+};
+
+// The display's reads on a thread of their own: every call between two
+// looks is taken (two reads between them lose none), and a read that
+// hangs holds up neither a look nor the end.
+TEST_F(Following, OnAThreadOfItsOwnAHangingReadHoldsUpNothing) {
+  static HangingFiles files;  // a read left hanging may outlive the test
+  const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(3 * FollowerThread::kPollMs)); };
+  open(1, 1);
+  issue(1);
+  issue(1);
+  issue(1);
+  auto reader = std::make_unique<FollowerThread>(JournalFollower(".", files, [] { return kToday; }), ".");
+  EXPECT_TRUE(reader->poll());
+  EXPECT_EQ(reader->day().desk(), JournalFollower::Desk::Open) << "read before the first picture";
+  call(1, 1);
+  settle();
+  call(1, 1);
+  settle();
+  EXPECT_TRUE(reader->poll());
+  EXPECT_EQ(reader->day().newCalls(), (std::vector<std::pair<int, std::int32_t>>{{1, 1}, {1, 2}}));
+  EXPECT_EQ(reader->day().newCallRoom(), 1);
+  EXPECT_FALSE(reader->poll());
+
+  files.hang(true);
+  call(1, 1);
+  settle();
+  const auto look = std::chrono::steady_clock::now();
+  EXPECT_FALSE(reader->poll());
+  EXPECT_LT(std::chrono::steady_clock::now() - look, std::chrono::milliseconds(50));
+  EXPECT_EQ(reader->day().state().rooms[0]->lastCalled, 2) << "the picture stays on the last read";
+  const auto end = std::chrono::steady_clock::now();
+  reader.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - end, std::chrono::milliseconds(1000)) << "the end waits no more";
+  files.hang(false);
 }
 
 TEST(WaitingRoomLoop, OnlyQOrEscEndItAndANewCallBeepsUnlessQuiet) {
