@@ -6,6 +6,7 @@
 #include "big_text.hpp"
 #include "clock_value.hpp"
 #include "console.hpp"
+#include "message_row.hpp"
 #include "rum.hpp"
 
 namespace {
@@ -258,13 +259,7 @@ void Booth::draw() {
   Console::print("F1 Laborant ankommer  F2 Laborant gaar  F4 Kald naeste");
   Console::moveTo(2, rows - 2);
   Console::print("F5 Vagtens tal  F6 Kald igen  F7 Ikke moedt  ESC Slut");
-  const std::string warning = store_.warning();
-  const std::string line = !message_.empty() ? message_ : warning;
-  if (!line.empty()) {
-    Console::setTextColor(Yellow);
-    Console::moveTo(2, rows - 1);
-    Console::print("%s", line.substr(0, static_cast<std::size_t>(std::max(0, columns - 2))).c_str());
-  }
+  drawMessageRow(!message_.empty() ? message_ : store_.warning(), columns, rows);
 }
 
 void Booth::run() {

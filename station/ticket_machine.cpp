@@ -4,6 +4,7 @@
 
 #include "big_text.hpp"
 #include "console.hpp"
+#include "message_row.hpp"
 #include "ticket.hpp"
 
 namespace {
@@ -120,12 +121,7 @@ void TicketMachine::draw() {
     centred(rows / 2 - 1, columns, adult);
     centred(rows / 2 + 1, columns, child + std::string(adult.size() - std::min(adult.size(), child.size()), ' '));
   }
-  const std::string bottom = bottomLine();
-  if (!bottom.empty()) {
-    Console::setTextColor(Yellow);
-    Console::moveTo(2, rows - 1);
-    Console::print("%s", bottom.substr(0, static_cast<std::size_t>(std::max(0, columns - 2))).c_str());
-  }
+  drawMessageRow(bottomLine(), columns, rows);
 }
 
 void TicketMachine::run() {
