@@ -52,16 +52,17 @@ struct FollowerThread::Shared {
       }
       if (stop) return;
       // The folder's news at once where it is watched, else the next look.
+#ifndef _WIN32
       if (watch.handle() >= 0) {
         lock.unlock();
-#ifndef _WIN32
         pollfd fd{static_cast<int>(watch.handle()), POLLIN, 0};
         if (::poll(&fd, 1, kPollMs) > 0) watch.drain();
-#endif
         lock.lock();
-      } else {
-        woken.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] { return stop; });
+        if (stop) return;
+        continue;
       }
+#endif
+      woken.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] { return stop; });
       if (stop) return;
     }
   }
