@@ -6,10 +6,15 @@
 #include "big_text.hpp"
 #include "clock_value.hpp"
 #include "console.hpp"
-#include "message_row.hpp"
 #include "rum.hpp"
+#include "station_picture.hpp"
 
 namespace {
+
+// The same technician's shift: another shift in the room since is not.
+bool sameShift(const ShiftState& a, const ShiftState& b) {
+  return a.name == b.name && a.start == b.start;
+}
 
 constexpr int kEscape = 27;
 constexpr int kEnter = 13;
@@ -89,7 +94,7 @@ void Booth::arrive() {
   message_.clear();
   keep(
       [&](const DayState& day) -> std::optional<Change> {
-        if (day.rooms[static_cast<std::size_t>(room_ - 1)]) return std::nullopt;
+        if (roomIn(day)) return std::nullopt;
         Change opened(ChangeKind::Opened, room_, category);
         opened.time = hourMinuteOf(start);
         opened.name = *name;
@@ -112,8 +117,8 @@ void Booth::leave() {
   const bool logged = log_.add(ShiftLog::lineOf(shiftObject, end), [&](long long oldSize) {
     begun = keep(
                 [&](const DayState& day) -> std::optional<Change> {
-                  const auto& now = day.rooms[static_cast<std::size_t>(room_ - 1)];
-                  if (!now || now->leaving || now->name != seen.name || now->start != seen.start) return std::nullopt;
+                  const auto& now = roomIn(day);
+                  if (!now || now->leaving || !sameShift(*now, seen)) return std::nullopt;
                   Change leaving(ChangeKind::Leaving, room_);
                   leaving.time = hourMinuteOf(end);
                   leaving.logSize = oldSize;
@@ -138,9 +143,9 @@ void Booth::callNext() {
   const ShiftState seen = *shift();
   keep(
       [&](const DayState& day) -> std::optional<Change> {
-        const auto& now = day.rooms[static_cast<std::size_t>(room_ - 1)];
+        const auto& now = roomIn(day);
         const SeriesState& series = day.series[static_cast<std::size_t>(seen.category - 1)];
-        if (!now || now->name != seen.name || now->start != seen.start || series.waiting <= 0) return std::nullopt;
+        if (!now || !sameShift(*now, seen) || series.waiting <= 0) return std::nullopt;
         Change called(ChangeKind::Called, room_, seen.category);
         called.number = series.counter - series.waiting + 1;
         return called;
@@ -160,7 +165,7 @@ void Booth::callAgain() {
   const std::int32_t number = shift()->lastCalled;
   keep(
       [&](const DayState& day) -> std::optional<Change> {
-        const auto& now = day.rooms[static_cast<std::size_t>(room_ - 1)];
+        const auto& now = roomIn(day);
         if (!now || now->lastCalled != number || now->calls >= kMostCalls) return std::nullopt;
         Change again(ChangeKind::Recalled, room_, now->category);
         again.number = number;
@@ -177,7 +182,7 @@ void Booth::notMet() {
   const std::int32_t number = shift()->lastCalled;
   keep(
       [&](const DayState& day) -> std::optional<Change> {
-        const auto& now = day.rooms[static_cast<std::size_t>(room_ - 1)];
+        const auto& now = roomIn(day);
         if (!now || now->lastCalled != number) return std::nullopt;
         Change notMet(ChangeKind::NotMet, room_, now->category);
         notMet.number = number;
@@ -204,11 +209,7 @@ void Booth::figures() {
 }
 
 void Booth::draw() {
-  const auto [columns, rows] = Console::windowSize();
-  Console::resizeScreen(columns, rows);
-  Console::setBackground(Blue);
-  Console::clear();
-  Console::setCursorShape(CursorShape::Hidden);
+  const auto [columns, rows] = beginStationPicture();
   const TimeOfDay t = Clock::now();
   Console::setTextColor(Yellow);
   Console::moveTo(2, 1);

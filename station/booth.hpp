@@ -54,7 +54,11 @@ class Booth {
   std::optional<Change> keep(const Decision& decide, const char* refused);
   // Reads a line of text at the message row (Enter ends it; ESC: nullopt).
   std::optional<std::string> ask(const std::string& prompt, std::size_t longest);
-  const std::optional<ShiftState>& shift() const { return day_.rooms[static_cast<std::size_t>(room_ - 1)]; }
+  // This room's shift in `day`, and in the day as the booth has it.
+  const std::optional<ShiftState>& roomIn(const DayState& day) const {
+    return day.rooms[static_cast<std::size_t>(room_ - 1)];
+  }
+  const std::optional<ShiftState>& shift() const { return roomIn(day_); }
 
   DayStore& store_;
   DayState day_;

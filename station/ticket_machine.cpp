@@ -4,7 +4,7 @@
 
 #include "big_text.hpp"
 #include "console.hpp"
-#include "message_row.hpp"
+#include "station_picture.hpp"
 #include "ticket.hpp"
 
 namespace {
@@ -92,11 +92,7 @@ std::string TicketMachine::bottomLine() {
 }
 
 void TicketMachine::draw() {
-  const auto [columns, rows] = Console::windowSize();
-  Console::resizeScreen(columns, rows);
-  Console::setBackground(Blue);
-  Console::clear();
-  Console::setCursorShape(CursorShape::Hidden);
+  const auto [columns, rows] = beginStationPicture();
   Console::setTextColor(Yellow);
   centred(2, columns, "Tag et nummer");
   const bool showing = steadyMs_() < shownUntil_;
