@@ -190,16 +190,21 @@ int PgConnection::socket() const {
   return conn_ ? PQsocket(conn_) : -1;
 }
 
-bool PgConnection::take() {
-  if (!conn_) return false;
+PgConnection::Notified PgConnection::take(int ownBackend) {
+  Notified notified;
+  if (!conn_) return notified;
   if (!PQconsumeInput(conn_)) {
     fail(connectionReason(firstLine(PQerrorMessage(conn_))));
-    return false;
+    return notified;
   }
-  bool notified = false;
   while (PGnotify* n = PQnotifies(conn_)) {
-    notified = true;
+    notified.any = true;
+    if (n->be_pid != ownBackend) notified.others = true;
     PQfreemem(n);
   }
   return notified;
+}
+
+int PgConnection::backendPid() const {
+  return conn_ ? PQbackendPID(conn_) : 0;
 }

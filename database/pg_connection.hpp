@@ -43,11 +43,19 @@ class PgConnection {
   Result query(const std::string& sql, const std::vector<std::string>& params, int ms);
 
   // For a connection that LISTENs: the socket to wait on (-1 when not
-  // connected); take() reads what arrived without waiting and says whether
-  // a notification came (false also when the connection broke: see
-  // connected()).
+  // connected); take() reads what arrived without waiting and says which
+  // notifications came (none also when the connection broke: see
+  // connected()): any at all, and any sent by another backend than
+  // `ownBackend` (a station's own writer, whose rows it has already).
+  struct Notified {
+    bool any = false;
+    bool others = false;
+  };
   int socket() const;
-  bool take();
+  Notified take(int ownBackend = 0);
+  // The server's process for this connection (0 when not connected): what
+  // a notification names as its sender.
+  int backendPid() const;
 
   const std::string& reason() const { return reason_; }
 

@@ -96,6 +96,9 @@ struct PgStore::Shared {
   bool finished = false;
   std::string day;          // the date the listener reads
   std::int64_t cursor = 0;  // the last row it read of that day
+  std::int64_t kept = 0;    // the last row the station's own writer kept of it
+  std::atomic<int> writerBackend{0};  // the server's process of that writer
+  std::atomic<long> reads{0};
   Rows lines;               // read and not yet taken
   std::vector<std::string> stations;  // who wrote each of them
   bool connected = false;   // connected and everything read
@@ -115,6 +118,11 @@ struct PgStore::Shared {
       (void)!::write(wake[1], &byte, 1);
     }
 #endif
+  }
+  // Whether the writer kept rows the listener has not read.
+  bool behind() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return cursor < kept;
   }
   void setProblem(const std::string& why) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -153,6 +161,7 @@ struct PgStore::Shared {
       from = cursor;
       dayMoved = false;
     }
+    ++reads;
     const auto result = connection.query(kReadSince, {readDay, std::to_string(from)}, kStoreWaitMs);
     Rows rows;
     std::vector<std::string> by;
@@ -165,6 +174,7 @@ struct PgStore::Shared {
     if (day != readDay) return true;  // moved on meanwhile: read again
     const bool news = !rows.empty() || !connected;
     for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].first <= cursor) continue;  // the writer's own, handed over meanwhile
       cursor = rows[i].first;
       lines.push_back(std::move(rows[i]));
       stations.push_back(std::move(by[i]));
@@ -204,7 +214,10 @@ void listen(const std::shared_ptr<PgStore::Shared>& shared) {
     const int ready = ::poll(&p, 1, kStopLookMs);
 #endif
     if (ready > 0) {
-      readNow = connection.take() || readNow;
+      // The station's own changes are in its day already: read what
+      // others did, or what the writer could not hand over.
+      const PgConnection::Notified notified = connection.take(shared->writerBackend);
+      readNow = notified.others || (notified.any && shared->behind()) || readNow;
       if (!connection.connected()) {
         shared->setProblem(connection.reason());
         continue;
@@ -287,6 +300,7 @@ void PgStore::followDate() {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->day = today;
     shared_->cursor = 0;
+    shared_->kept = 0;
     shared_->lines.clear();
     shared_->stations.clear();
   }
@@ -321,6 +335,23 @@ void PgStore::absorb(const Rows& lines, const std::vector<std::string>& stations
   }
 }
 
+bool PgStore::connectWriter() {
+  if (!writer_.connect(kStoreWaitMs)) return false;
+  shared_->writerBackend = writer_.backendPid();
+  return true;
+}
+
+void PgStore::handOver(std::int64_t first, std::int64_t last) {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (shared_->day != day_) return;
+  shared_->kept = last;
+  if (shared_->cursor == first - 1) shared_->cursor = last;
+}
+
+long PgStore::listenerReads() const {
+  return shared_->reads;
+}
+
 bool PgStore::readMissed() {
   const auto result = writer_.query(kReadSince, {day_, std::to_string(seq_)}, kStoreWaitMs);
   Rows rows;
@@ -340,7 +371,7 @@ DayStore::Start PgStore::open() {
     start.notices.push_back("Ingen forbindelse til databasen:");
     start.notices.push_back(why.substr(0, 41));
   };
-  if (!writer_.connect(kStoreWaitMs)) {
+  if (!connectWriter()) {
     writerProblem_ = writer_.reason();
     unreachable(writerProblem_);
     return start;
@@ -382,7 +413,7 @@ bool PgStore::begin(const DayState& state) {
 
 DayStore::Outcome PgStore::append(const Change& change, const StateOf&) {
   followDate();
-  if (!writer_.connect(kStoreWaitMs)) {
+  if (!connectWriter()) {
     writerProblem_ = writer_.reason();
     return Outcome::Unavailable;
   }
@@ -398,7 +429,9 @@ DayStore::Outcome PgStore::append(const Change& change, const StateOf&) {
     writerProblem_.clear();
     applyChange(state_, change);
     text_ += lines;
+    const std::int64_t first = seq_ + 1;
     seq_ += seq_ == 0 ? 2 : 1;
+    handOver(first, seq_);
     return Outcome::Kept;
   }
   if (result.state.empty()) {
@@ -455,7 +488,7 @@ void PgStore::newDate(const DayState& state) {
   // A desk open across midnight carries its day over, as the journal
   // does: the state from scratch as the new date's first rows, unless
   // another station wrote them first.
-  if (state == DayState{} || !writer_.connect(kStoreWaitMs)) return;
+  if (state == DayState{} || !connectWriter()) return;
   const std::string lines = snapshotLines(1, now_(), state);
   const auto result = writer_.query(kInsert, {arrayOf(lines), station_}, kStoreWaitMs);
   if (!result.ok) {
@@ -465,6 +498,7 @@ void PgStore::newDate(const DayState& state) {
   state_ = state;
   for (std::size_t at = 0; at < lines.size(); at = lines.find('\n', at) + 1) ++seq_;
   text_ = lines;
+  handOver(1, seq_);
 }
 
 void PgStore::closeDay(const DayState&) {

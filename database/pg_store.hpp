@@ -10,7 +10,9 @@
 // Two connections: the key path's, used only to append (every append
 // waits at most kStoreWaitMs, connecting again first when it was lost),
 // and a listener on a thread of its own that LISTENs, reads every row
-// other stations commit, and wakes the station (wakeHandle()). The
+// other stations commit, and wakes the station (wakeHandle()); the rows
+// the station kept itself it does not read back (a notification names the
+// server process that sent it, and the writer hands its rows over). The
 // listener asks the server every few seconds whether it is still there;
 // a connection that fails or stalls is dropped and made again, and every
 // row missed meanwhile is read before the station hears it is connected.
@@ -66,6 +68,8 @@ class PgStore : public DayStore {
   // (empty until it has).
   ExpectedWait::Usual usual() const;
   std::int64_t seenSeq() const { return seq_; }
+  // How often the listener has read rows (its own changes cost it none).
+  long listenerReads() const;
 
   struct Shared;
 
@@ -76,6 +80,12 @@ class PgStore : public DayStore {
               const std::vector<std::string>& stations);
   // Reads the rows after the last seen on the key path's connection.
   bool readMissed();
+  // Connects the key path's connection unless connected; the listener
+  // learns who it is, so that its own notifications cost no read.
+  bool connectWriter();
+  // Rows `first` to `last`, just kept by this station: the listener's
+  // cursor moves past them when it had read everything before.
+  void handOver(std::int64_t first, std::int64_t last);
   // The day follows the station's date.
   void followDate();
 

@@ -141,6 +141,34 @@ TEST_F(Database, TwoStationsShareOneDay) {
   EXPECT_EQ(replayJournal(a.dayText()).damage, Replay::Damage::None) << a.dayText();
 }
 
+// A station's listener reads back none of the station's own changes (a
+// read per change and station for nothing), and still every other's.
+TEST_F(Database, AStationsListenerReadsOnlyWhatOthersDid) {
+  PgStore a = station("a"), b = station("b");
+  a.open();
+  b.open();
+  for (int i = 0; i < 100 && !(a.current() && b.current()); ++i) std::this_thread::sleep_for(milliseconds(20));
+  const auto same = [] { return DayState{}; };
+  const long readsBefore = a.listenerReads();
+  for (std::int32_t n = 1; n <= 5; ++n) {
+    ASSERT_EQ(a.append(issued(1, n), same), DayStore::Outcome::Kept);
+    while (b.seenSeq() < a.seenSeq()) {
+      ASSERT_TRUE(b.hasNews() || woken(b, 1000));
+      b.news();
+    }
+  }
+  std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_LE(a.listenerReads() - readsBefore, 1) << "its own five changes read back (one ping allowed)";
+  EXPECT_FALSE(a.hasNews()) << "nothing new to itself";
+  ASSERT_EQ(b.append(issued(2, 1), same), DayStore::Outcome::Kept);
+  while (!a.hasNews()) ASSERT_TRUE(woken(a, 1000));
+  const auto news = a.news();
+  ASSERT_TRUE(news.has_value());
+  ASSERT_EQ(news->changes.size(), 1u);
+  EXPECT_EQ(news->state.series[1].counter, 1);
+  EXPECT_EQ(a.dayText(), b.dayText());
+}
+
 // Desks on one day: a room another desk took while this one looked at it
 // gets the error box; F3 gives the next number whichever desk gave the
 // last; and each desk's picture follows the other's.
