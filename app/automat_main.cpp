@@ -11,7 +11,7 @@
 #include "console.hpp"
 #include "console_run.hpp"
 #include "entry_clock.hpp"
-#include "pg_store.hpp"
+#include "shared_day.hpp"
 #include "run_printer.hpp"
 #include "station_start.hpp"
 #include "ticket_machine.hpp"
@@ -47,10 +47,10 @@ int main(int argc, char** argv) {
       MinimumSize{40, 12, "morvalis-automat"},
       [&] {
         const EntryClock clock = entryClock();
-        PgStore store(config->database, stationName() + " automat", [&clock] { return clock.now(); });
-        DayStore::Start start = store.open();
+        const auto store = openSharedDay(config->database, "automat", [&clock] { return clock.now(); });
+        DayStore::Start start = store->open();
         const RunPrinter printer(config->printer, ticketsLost);
-        TicketMachine machine(store, start.state, printer.get(), config->clinic, std::move(start.pace),
+        TicketMachine machine(*store, start.state, printer.get(), config->clinic, std::move(start.pace),
                               TicketMachine::Keys{config->keyAdult, config->keyChild, config->keyEnd},
                               [&clock] { return clock.now(); }, steadyMs);
         machine.run();

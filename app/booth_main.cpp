@@ -12,7 +12,7 @@
 #include "console.hpp"
 #include "console_run.hpp"
 #include "entry_clock.hpp"
-#include "pg_store.hpp"
+#include "shared_day.hpp"
 #include "station_start.hpp"
 
 namespace {
@@ -47,10 +47,9 @@ int main(int argc, char** argv) {
   if (!config) return status;
   return runOnConsole(MinimumSize{40, 12, "morvalis-rum"}, [&] {
     const EntryClock clock = entryClock();
-    PgStore store(config->database, stationName() + " rum " + std::to_string(room),
-                  [&clock] { return clock.now(); });
-    const DayStore::Start start = store.open();
-    Booth booth(store, start.state, store.dayText(), room, [&clock] { return clock.now(); });
+    const auto store = openSharedDay(config->database, "rum " + std::to_string(room), [&clock] { return clock.now(); });
+    const DayStore::Start start = store->open();
+    Booth booth(*store, start.state, store->dayText(), room, [&clock] { return clock.now(); });
     booth.run();
   });
 }

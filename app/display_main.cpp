@@ -15,9 +15,7 @@
 #include "follower_thread.hpp"
 #include "desk_config.hpp"
 #include "journal_follower.hpp"
-#ifdef MORVALIS_DATABASE
-#include "pg_store.hpp"
-#endif
+#include "shared_day.hpp"
 #include "waiting_room_display.hpp"
 
 namespace {
@@ -56,11 +54,9 @@ int main(int argc, char** argv) {
     const EntryClock clock = entryClock();
     JournalFollower::DaySource source;
     std::function<ExpectedWait::Usual()> usual;
-#ifdef MORVALIS_DATABASE
-    std::unique_ptr<PgStore> database;
-    if (!config.database.empty()) {
-      database = std::make_unique<PgStore>(config.database, stationName() + " display",
-                                           [&clock] { return clock.now(); });
+    std::unique_ptr<DayStore> database;
+    if (!config.database.empty()) database = openSharedDay(config.database, "display", [&clock] { return clock.now(); });
+    if (database) {
       database->open();
       std::size_t shown = 0;
       bool wasCurrent = false;
@@ -76,14 +72,9 @@ int main(int argc, char** argv) {
         return read;
       };
       usual = [&database] { return database->usual(); };
+    } else if (!config.database.empty()) {
+      source = [] { return JournalFollower::DayRead{true, "", "Bygget uden PostgreSQL"}; };
     }
-#else
-    if (!config.database.empty()) {
-      source = [] {
-        return JournalFollower::DayRead{true, "", "Bygget uden PostgreSQL"};
-      };
-    }
-#endif
     // The database's day is read by its listener; a journal, which may be
     // on a share that hangs, on a thread of its own.
     JournalFollower follower = source ? JournalFollower(source, usual, folder, FileSystem::real(), clock.today)
@@ -110,9 +101,7 @@ int main(int argc, char** argv) {
                                quiet, nullptr, announcer.get());
     // The reader or the database's listener wakes the display at news.
     if (reader) Console::wakeOn(reader->wakeHandle());
-#ifdef MORVALIS_DATABASE
     if (database) Console::wakeOn(database->wakeHandle());
-#endif
     display.run();
   });
 }

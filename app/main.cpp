@@ -13,14 +13,7 @@
 #include "desk_config.hpp"
 #include "journal.hpp"
 #include "run_printer.hpp"
-#ifdef MORVALIS_DATABASE
-#include "pg_connection.hpp"
-#include "pg_schema.hpp"
-#include "pg_store.hpp"
-#else
-// A build without libpq: a database named in morvalis.conf is refused.
-class PgStore : public Journal {};
-#endif
+#include "shared_day.hpp"
 #include "ticket.hpp"
 
 namespace {
@@ -52,7 +45,6 @@ int testTicket(const EntryClock& clock) {
   return 0;
 }
 
-#ifdef MORVALIS_DATABASE
 // Creates the day's tables in the database morvalis.conf names, or brings
 // them up to this version.
 int createDatabase() {
@@ -65,21 +57,11 @@ int createDatabase() {
     std::fprintf(stderr, "morvalis: no database in morvalis.conf (a line: database = postgresql://...)\n");
     return 1;
   }
-  PgConnection connection(config.database, "morvalis --opret-database");
-  const std::string problem = createOrUpgradeSchema(connection);
-  if (!problem.empty()) {
-    std::fprintf(stderr, "morvalis: %s\n", problem.c_str());
-    return 1;
-  }
-  std::printf("morvalis: the database has the day's tables (schema version %d)\n", kPgSchemaVersion);
-  return 0;
+  std::string said;
+  const bool made = createSharedDay(config.database, said);
+  std::fprintf(made ? stdout : stderr, "morvalis: %s\n", said.c_str());
+  return made ? 0 : 1;
 }
-#else
-int createDatabase() {
-  std::fprintf(stderr, "morvalis: this morvalis is built without PostgreSQL\n");
-  return 1;
-}
-#endif
 
 }  // namespace
 
@@ -100,14 +82,13 @@ int main(int argc, char** argv) {
   Journal journal(FileSystem::real(), [&clock] { return clock.now(); });
   // With a database the day is the clinic's, shared by its stations; the
   // folder still keeps this desk's data.txt, so one desk per folder.
-  std::unique_ptr<PgStore> database;
+  std::unique_ptr<DayStore> database;
   if (!config.database.empty()) {
-#ifdef MORVALIS_DATABASE
-    database = std::make_unique<PgStore>(config.database, stationName(), [&clock] { return clock.now(); });
-#else
-    std::fprintf(stderr, "morvalis: morvalis.conf names a database, and this morvalis is built without PostgreSQL\n");
-    return 1;
-#endif
+    database = openSharedDay(config.database, "", [&clock] { return clock.now(); });
+    if (!database) {
+      std::fprintf(stderr, "morvalis: morvalis.conf names a database, and %s\n", kNoDatabaseInBuild);
+      return 1;
+    }
   }
   // Two desks in one folder would hand out the same numbers twice.
   if (!journal.takeLock()) {
@@ -122,7 +103,7 @@ int main(int argc, char** argv) {
   const int status = runOnConsole(
       MinimumSize{ConsoleSession::kMinColumns, ConsoleSession::kMinRows},
       [&] {
-        DayStore& store = database ? static_cast<DayStore&>(*database) : journal;
+        DayStore& store = database ? *database : journal;
         DayStore::Start start = store.open();
         // Tickets go out on a thread of their own.
         const RunPrinter printer(config.printer, ticketsLost);

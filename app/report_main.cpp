@@ -11,9 +11,7 @@
 #include "history.hpp"
 #include "chart.hpp"
 #include "output.hpp"
-#ifdef MORVALIS_DATABASE
-#include "pg_store.hpp"
-#endif
+#include "shared_day.hpp"
 
 namespace {
 
@@ -60,9 +58,8 @@ int main(int argc, char** argv) {
   // The days in a database when the folder's morvalis.conf names one.
   const DeskConfig config = readDeskConfig(FileSystem::real(), folder + "/" + DeskConfig::kFileName);
   if (!config.database.empty()) {
-#ifdef MORVALIS_DATABASE
     std::vector<StoredDay> days;
-    if (!readStoredDays(config.database, from, to, days, error)) {
+    if (!readSharedDays(config.database, from, to, days, error)) {
       std::fprintf(stderr, "morvalis-rapport: %s\n", error.c_str());
       return 1;
     }
@@ -76,10 +73,6 @@ int main(int argc, char** argv) {
       std::printf("Ingen dage i databasen endnu.\n");
       return 0;
     }
-#else
-    std::fprintf(stderr, "morvalis-rapport: morvalis.conf names a database, and this build has no PostgreSQL\n");
-    return 1;
-#endif
   } else if (!readHistory(folder, history, error)) {
     if (error.rfind("not a directory", 0) == 0) return line.error("", error);
     // A history that cannot be read is never reported as no history.

@@ -38,8 +38,6 @@
 
 class PgStore : public DayStore {
  public:
-  using Now = std::function<Moment()>;
-
   // `station`: how this station is named in the rows (its host and folder).
   PgStore(std::string conninfo, std::string station, Now now);
   ~PgStore() override;
@@ -60,13 +58,12 @@ class PgStore : public DayStore {
   Moment now() const override { return now_(); }
   std::intptr_t wakeHandle() const override;
 
-  // The day as the station has it: its lines (journal lines, CR LF each),
-  // and whether the listener is connected and has read everything.
-  std::string dayText() const;
-  bool current() const;
-  // The usual pace of the days before today, as the listener last read it
-  // (empty until it has).
-  ExpectedWait::Usual usual() const;
+  // The day as the station has it, and whether the listener is connected
+  // and has read everything; the usual pace of the days before today, as
+  // the listener last read it.
+  std::string dayText() const override;
+  bool current() const override;
+  ExpectedWait::Usual usual() const override;
   std::int64_t seenSeq() const { return seq_; }
   // How often the listener has read rows (its own changes cost it none).
   long listenerReads() const;
@@ -109,11 +106,5 @@ std::string stationName();
 // The days kept in the database from `from` to `to` (dates; empty: no
 // limit), each as its journal text, in date order. False, with `error`
 // (English, for standard error), when the database cannot be read.
-struct StoredDay {
-  std::string day;
-  std::string text;
-  // What each station did that day: (station, numbers given, calls made).
-  std::vector<std::tuple<std::string, int, int>> stations;
-};
 bool readStoredDays(const std::string& conninfo, const std::string& from, const std::string& to,
                     std::vector<StoredDay>& days, std::string& error);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "day_state.hpp"
@@ -31,6 +32,7 @@ inline constexpr int kStoreWaitMs = 2000;
 class DayStore {
  public:
   using StateOf = std::function<DayState()>;
+  using Now = std::function<Moment()>;
 
   struct Start {
     bool resumed = false;
@@ -76,11 +78,27 @@ class DayStore {
   virtual std::string warning() const = 0;
   // Whether other stations may change the day too.
   virtual bool shared() const { return false; }
+  // What a station that only reads follows (the display, a booth's
+  // picture): the day's lines as the journal has them (CR LF each),
+  // whether they are current (the store reached and read to its last
+  // change), and the usual pace of the days before (empty until known).
+  virtual std::string dayText() const = 0;
+  virtual bool current() const { return true; }
+  virtual ExpectedWait::Usual usual() const { return {}; }
   // A handle that wakes a key wait when news come (see Console::wakeOn);
   // -1: none, look at hasNews() now and then.
   virtual std::intptr_t wakeHandle() const { return -1; }
   // The station's clock, as the lines are dated.
   virtual Moment now() const = 0;
+};
+
+// One day as a store kept it, for the report: its lines as the journal has
+// them, and what each station did that day (station, numbers given, calls
+// made; a journal file's one desk is not named).
+struct StoredDay {
+  std::string day;
+  std::string text;
+  std::vector<std::tuple<std::string, int, int>> stations;
 };
 
 // A station's change of the day: `decide` makes it from `state` (nullopt:

@@ -62,8 +62,6 @@ class Journal : public DayStore {
   static constexpr const char* kHistoryFolder = kHistoryFolderName;
   static constexpr const char* kWaitingDayPrefix = "historik-";
 
-  using Now = std::function<Moment()>;
-
   Journal(FileSystem& files, Now now);
 
   // False when another desk holds the folder.
@@ -101,6 +99,8 @@ class Journal : public DayStore {
   const std::string& historyWarning() const { return historyWarning_; }
 
   std::string warning() const override { return historyWarning_; }
+  // The journal as it stands on disk (the desk's own day is always current).
+  std::string dayText() const override { return written_; }
   bool writable() const override { return writable_; }
   Moment now() const override { return now_(); }
   const std::string& error() const { return error_; }
