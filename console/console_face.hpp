@@ -45,7 +45,8 @@ class ConsoleFace {
   // The window's size in cells (columns, rows); {0, 0} when the face has
   // no window of its own (the grid is the window).
   virtual std::pair<int, int> windowSize() const { return {0, 0}; }
-  // A handle (a FileWatch's) that also ends nextKeyCodeWithin's wait, with
+  // A handle (a WakeSignal's or a FileWatch's: a descriptor on POSIX, an
+  // event on Windows) that also ends nextKeyCodeWithin's wait, with
   // nothing, when it has news; -1: none. Faces that cannot wait on one
   // ignore it.
   virtual void wakeOn(std::intptr_t handle) { (void)handle; }

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "pg_schema.hpp"
+#include "wake_signal.hpp"
 
 #ifdef _WIN32
 #include <winsock2.h>
 #else
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -107,18 +107,9 @@ struct PgStore::Shared {
   ExpectedWait::Usual usual;
   std::atomic<bool> stop{false};
   std::atomic<bool> dayMoved{false};
-#ifndef _WIN32
-  int wake[2] = {-1, -1};
-#endif
+  WakeSignal wake;
 
-  void wakeStation() {
-#ifndef _WIN32
-    if (wake[1] >= 0) {
-      const char byte = 1;
-      (void)!::write(wake[1], &byte, 1);
-    }
-#endif
-  }
+  void wakeStation() { wake.signal(); }
   // Whether the writer kept rows the listener has not read.
   bool behind() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -255,9 +246,6 @@ PgStore::PgStore(std::string conninfo, std::string station, Now now)
       shared_(std::make_shared<Shared>()) {
   shared_->conninfo = std::move(conninfo);
   shared_->reason = "forbinder";
-#ifndef _WIN32
-  if (::pipe2(shared_->wake, O_CLOEXEC | O_NONBLOCK) != 0) shared_->wake[0] = shared_->wake[1] = -1;
-#endif
 }
 
 PgStore::~PgStore() {
@@ -268,23 +256,12 @@ PgStore::~PgStore() {
     shared_->ended.wait_for(lock, std::chrono::milliseconds(kStoreWaitMs),
                             [this] { return shared_->finished; });
   }
-#ifndef _WIN32
-  // A listener still stuck holds its end until it ends itself.
-  if (!started || shared_->finished) {
-    for (int& fd : shared_->wake) {
-      if (fd >= 0) ::close(fd);
-      fd = -1;
-    }
-  }
-#endif
+  // A listener still stuck keeps what it shares (its wake signal too)
+  // until it ends itself.
 }
 
 std::intptr_t PgStore::wakeHandle() const {
-#ifdef _WIN32
-  return -1;
-#else
-  return shared_->wake[0];
-#endif
+  return shared_->wake.handle();
 }
 
 void PgStore::followDate() {
@@ -471,11 +448,7 @@ std::optional<DayStore::News> PgStore::news() {
 }
 
 bool PgStore::hasNews() {
-#ifndef _WIN32
-  char drain[64];
-  while (shared_->wake[0] >= 0 && ::read(shared_->wake[0], drain, sizeof drain) > 0) {
-  }
-#endif
+  shared_->wake.drain();
   if (!pending_.empty() || dayTurned_ || dateText(now_().day) != day_) return true;
   std::lock_guard<std::mutex> lock(shared_->mutex);
   return !shared_->lines.empty();

@@ -5,24 +5,12 @@
 #include <optional>
 
 #include "file_watch.hpp"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-#endif
+#include "wake_signal.hpp"
 
 // What the thread and the display share; the thread's job holds it too,
 // so a read left hanging at the end still has all it uses.
 struct FollowerThread::Shared {
   Shared(JournalFollower follower, const std::string& folder) : reading(std::move(follower)), watch(folder) {}
-  ~Shared() {
-#ifndef _WIN32
-    for (const int fd : wake) {
-      if (fd >= 0) ::close(fd);
-    }
-#endif
-  }
 
   JournalFollower reading;  // the thread's own
   FileWatch watch;
@@ -31,7 +19,7 @@ struct FollowerThread::Shared {
   bool stop = false;
   bool first = false;                    // the first read is done
   std::optional<JournalFollower> found;  // read, not yet taken by poll()
-  int wake[2] = {-1, -1};
+  WakeSignal wake;
 
   void run() {
     for (;;) {
@@ -40,10 +28,7 @@ struct FollowerThread::Shared {
         std::lock_guard<std::mutex> lock(mutex);
         if (found) copy.keepCallsOf(*found);
         found.emplace(std::move(copy));
-#ifndef _WIN32
-        const char byte = 1;
-        if (wake[1] >= 0) (void)!::write(wake[1], &byte, 1);
-#endif
+        wake.signal();
       }
       std::unique_lock<std::mutex> lock(mutex);
       if (!first) {
@@ -52,16 +37,13 @@ struct FollowerThread::Shared {
       }
       if (stop) return;
       // The folder's news at once where it is watched, else the next look.
-#ifndef _WIN32
       if (watch.handle() >= 0) {
         lock.unlock();
-        pollfd fd{static_cast<int>(watch.handle()), POLLIN, 0};
-        if (::poll(&fd, 1, kPollMs) > 0) watch.drain();
+        if (watch.wait(kPollMs)) watch.drain();
         lock.lock();
         if (stop) return;
         continue;
       }
-#endif
       woken.wait_for(lock, std::chrono::milliseconds(kPollMs), [this] { return stop; });
       if (stop) return;
     }
@@ -70,9 +52,6 @@ struct FollowerThread::Shared {
 
 FollowerThread::FollowerThread(JournalFollower follower, const std::string& folder)
     : shared_(std::make_shared<Shared>(follower, folder)), shown_(std::move(follower)), worker_(1) {
-#ifndef _WIN32
-  if (::pipe2(shared_->wake, O_CLOEXEC | O_NONBLOCK) != 0) shared_->wake[0] = shared_->wake[1] = -1;
-#endif
   worker_.post(Worker::Job{[shared = shared_] { shared->run(); }, {}});
   // The first picture from the first read, when it comes soon.
   std::unique_lock<std::mutex> lock(shared_->mutex);
@@ -89,11 +68,7 @@ FollowerThread::~FollowerThread() {
 }
 
 bool FollowerThread::poll() {
-#ifndef _WIN32
-  char drain[64];
-  while (shared_->wake[0] >= 0 && ::read(shared_->wake[0], drain, sizeof drain) > 0) {
-  }
-#endif
+  shared_->wake.drain();
   std::optional<JournalFollower> found;
   {
     std::lock_guard<std::mutex> lock(shared_->mutex);
@@ -106,5 +81,5 @@ bool FollowerThread::poll() {
 }
 
 std::intptr_t FollowerThread::wakeHandle() const {
-  return shared_->wake[0];
+  return shared_->wake.handle();
 }

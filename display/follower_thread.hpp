@@ -10,8 +10,7 @@
 // the last poll() (also those of several reads between two polls). A read
 // that hangs leaves day() as it was until it returns. wakeHandle() wakes
 // the display's wait for keys when a read found news (see
-// Console::wakeOn); -1 where there is none (Windows: the display looks
-// every kPollMs).
+// Console::wakeOn and WakeSignal).
 #pragma once
 
 #include <chrono>

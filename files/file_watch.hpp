@@ -1,8 +1,9 @@
 // FileWatch: wakes the wait for a key when something changes in a folder
-// (inotify on Linux), so a reader of a file there sees a change at once.
-// Where there is no such thing (Windows here, or inotify refused) it does
-// nothing, and the caller's polling is all there is. Changes made by other
-// computers on a network share are not seen by inotify either: poll too.
+// (inotify on Linux, a change notification on Windows), so a reader of a
+// file there sees a change at once. Where there is no such thing (inotify
+// refused, a folder the system cannot watch) it does nothing, and the
+// caller's polling is all there is. Changes made by other computers on a
+// network share are not seen by inotify either: poll too.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +21,15 @@ class FileWatch {
   // Takes the news (so the next wait waits again) and watches the folder
   // anew when it had gone away.
   void drain();
+  // Waits at most `ms` for news; true when some came (drain() them).
+  bool wait(int ms) const;
 
  private:
   std::string folder_;
+#ifdef _WIN32
+  void* notification_ = nullptr;
+#else
   int fd_ = -1;
   int watch_ = -1;
+#endif
 };

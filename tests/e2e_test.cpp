@@ -706,12 +706,26 @@ TEST_F(EndToEnd, TheWindowsDisplayFollowsTheWindowsDesk) {
                 dir_.string());
   desk.waitFor([](const VtModel& m) { return screenContains(m, "Ventende:"); },
                std::chrono::seconds(30));
-  desk.sendKeys("F1 2 b A n n a Enter F3 b F4 2");
-  desk.waitForText("Indkald nummer: 1");
-  const auto called = std::chrono::steady_clock::now();
-  VtModel s = display.waitFor(
-      [](const VtModel& m) { return displayRow(m, 2).find(" 1   barn") != std::string::npos; });
-  EXPECT_LT(std::chrono::steady_clock::now() - called, std::chrono::milliseconds(500));
+  desk.sendKeys("F1 2 b A n n a Enter F3 b F3 b F3 b F3 b F3 b");
+  desk.waitForText("Ventende: 0 - 5");
+  // From the desk's picture to the display's: the folder's notification
+  // wakes the reader and the reader the display, as inotify does on Linux
+  // (a look every 200 ms alone would take 100 to 400 ms).
+  std::vector<long long> delays;
+  VtModel s = display.capture();
+  for (int number = 1; number <= 5; ++number) {
+    desk.sendKeys("F4 2");
+    desk.waitForText("Indkald nummer: " + std::to_string(number));
+    const auto called = std::chrono::steady_clock::now();
+    const std::string shown = " " + std::to_string(number) + "   barn";
+    s = display.waitFor([&](const VtModel& m) { return displayRow(m, 2).find(shown) != std::string::npos; });
+    delays.push_back(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - called).count());
+    desk.sendKeys("Enter");
+  }
+  std::sort(delays.begin(), delays.end());
+  std::printf("Windows desk's call to the Windows display under Wine: median %lld ms, worst %lld ms of 5\n",
+              delays[2], delays[4]);
+  EXPECT_LT(delays[2], 100) << "the display looked now and then instead of being woken";
   EXPECT_FALSE(screenContains(s, "Anna"));
   // Wine has no Danish voice: the beep stays, and the display says why.
   const VtModel speech =

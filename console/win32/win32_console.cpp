@@ -320,15 +320,18 @@ std::optional<int> Win32Console::readKeyCode(DWORD timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
     if (g_stopped) throw ConsoleClosed{SIGINT};
-    const HANDLE waits[] = {in_, stopEvent_};
+    // News wake only a wait that may end without a key.
+    const HANDLE waits[] = {in_, stopEvent_, wake_};
+    DWORD count = 2;
     DWORD wait = INFINITE;
     if (timeoutMs != INFINITE) {
       const ULONGLONG now = GetTickCount64();
       if (now >= deadline) return std::nullopt;
       wait = static_cast<DWORD>(deadline - now);
+      if (wake_) count = 3;
     }
-    const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, wait);
-    if (woke == WAIT_TIMEOUT) return std::nullopt;
+    const DWORD woke = WaitForMultipleObjects(count, waits, FALSE, wait);
+    if (woke == WAIT_TIMEOUT || woke == WAIT_OBJECT_0 + 2) return std::nullopt;
     if (woke == WAIT_OBJECT_0 + 1) continue;
     if (woke != WAIT_OBJECT_0) throw ConsoleClosed{};
     INPUT_RECORD record{};

@@ -54,6 +54,10 @@ class Win32Console : public ConsoleFace {
   int nextKeyCode() override;
   std::optional<int> nextKeyCodeWithin(int timeoutMs) override;
   std::pair<int, int> windowSize() const override;
+  // An event (a WakeSignal's) that ends a timed wait for keys with nothing.
+  void wakeOn(std::intptr_t handle) override {
+    wake_ = handle >= 0 ? reinterpret_cast<HANDLE>(handle) : nullptr;
+  }
 
  private:
   Win32Console(HANDLE in, HANDLE out, const CONSOLE_SCREEN_BUFFER_INFO& info, MinimumSize minimum);
@@ -70,6 +74,7 @@ class Win32Console : public ConsoleFace {
   HANDLE in_;
   HANDLE out_;
   HANDLE stopEvent_;
+  HANDLE wake_ = nullptr;
   CONSOLE_SCREEN_BUFFER_INFO start_;
   CONSOLE_CURSOR_INFO startCursor_{};
   UINT startInputCodePage_;

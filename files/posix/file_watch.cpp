@@ -1,5 +1,6 @@
 #include "file_watch.hpp"
 
+#include <poll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
@@ -19,6 +20,12 @@ FileWatch::~FileWatch() {
 
 std::intptr_t FileWatch::handle() const {
   return fd_;
+}
+
+bool FileWatch::wait(int ms) const {
+  if (fd_ < 0) return false;
+  pollfd p{fd_, POLLIN, 0};
+  return ::poll(&p, 1, ms) > 0;
 }
 
 void FileWatch::drain() {
