@@ -39,7 +39,12 @@ std::string connectionReason(const std::string& message) {
   if (has("the database system is starting up") || has("shutting down")) {
     return "serveren starter eller stopper";
   }
-  if (message.empty()) return "forbindelsen blev afbrudt";
+  // The server or the network went away under an open connection.
+  if (message.empty() || has("server closed the connection") || has("terminating connection") ||
+      has("could not receive data") || has("could not send data") || has("Connection reset") ||
+      has("Broken pipe")) {
+    return "forbindelsen blev afbrudt";
+  }
   return "fejl (" + message + ")";
 }
 

@@ -98,7 +98,8 @@ struct PgStore::Shared {
   std::int64_t cursor = 0;  // the last row it read of that day
   std::int64_t kept = 0;    // the last row the station's own writer kept of it
   std::atomic<int> writerBackend{0};  // the server's process of that writer
-  std::atomic<long> reads{0};
+  std::uint64_t begun = 0;    // reads begun
+  std::uint64_t rejoined = 0;  // the read (of those) that last ended a problem
   Rows lines;               // read and not yet taken
   std::vector<std::string> stations;  // who wrote each of them
   bool connected = false;   // connected and everything read
@@ -146,13 +147,14 @@ struct PgStore::Shared {
   bool read(PgConnection& connection) {
     std::string readDay;
     std::int64_t from = 0;
+    std::uint64_t began = 0;
     {
       std::lock_guard<std::mutex> lock(mutex);
       readDay = day;
       from = cursor;
+      began = ++begun;
       dayMoved = false;
     }
-    ++reads;
     const auto result = connection.query(kReadSince, {readDay, std::to_string(from)}, kStoreWaitMs);
     Rows rows;
     std::vector<std::string> by;
@@ -162,6 +164,7 @@ struct PgStore::Shared {
       return false;
     }
     std::lock_guard<std::mutex> lock(mutex);
+    if (!connected) rejoined = began;
     if (day != readDay) return true;  // moved on meanwhile: read again
     const bool news = !rows.empty() || !connected;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -312,6 +315,12 @@ void PgStore::absorb(const Rows& lines, const std::vector<std::string>& stations
   }
 }
 
+void PgStore::writerLost() {
+  writerProblem_ = writer_.reason();
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  lostAt_ = shared_->begun;
+}
+
 bool PgStore::connectWriter() {
   if (!writer_.connect(kStoreWaitMs)) return false;
   shared_->writerBackend = writer_.backendPid();
@@ -326,7 +335,8 @@ void PgStore::handOver(std::int64_t first, std::int64_t last) {
 }
 
 long PgStore::listenerReads() const {
-  return shared_->reads;
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return static_cast<long>(shared_->begun);
 }
 
 bool PgStore::readMissed() {
@@ -334,7 +344,11 @@ bool PgStore::readMissed() {
   Rows rows;
   std::vector<std::string> stations;
   if (!result.ok || !rowsOf(result, rows, &stations)) {
-    writerProblem_ = result.state.empty() ? writer_.reason() : "fejl (" + result.message + ")";
+    if (result.state.empty()) {
+      writerLost();
+    } else {
+      writerProblem_ = "fejl (" + result.message + ")";
+    }
     return false;
   }
   absorb(rows, stations);
@@ -349,7 +363,7 @@ DayStore::Start PgStore::open() {
     start.notices.push_back(why.substr(0, 41));
   };
   if (!connectWriter()) {
-    writerProblem_ = writer_.reason();
+    writerLost();
     unreachable(writerProblem_);
     return start;
   }
@@ -391,7 +405,7 @@ bool PgStore::begin(const DayState& state) {
 DayStore::Outcome PgStore::append(const Change& change, const StateOf&) {
   followDate();
   if (!connectWriter()) {
-    writerProblem_ = writer_.reason();
+    writerLost();
     return Outcome::Unavailable;
   }
   // A day begins as a journal does, with its "dag" line, so a day's rows
@@ -412,7 +426,7 @@ DayStore::Outcome PgStore::append(const Change& change, const StateOf&) {
     return Outcome::Kept;
   }
   if (result.state.empty()) {
-    writerProblem_ = writer_.reason();
+    writerLost();
     return Outcome::Unavailable;
   }
   const bool taken = result.state == kPgStale ||
@@ -480,9 +494,13 @@ void PgStore::closeDay(const DayState&) {
 
 std::string PgStore::warning() const {
   std::string why = writerProblem_;
-  if (why.empty()) {
+  {
     std::lock_guard<std::mutex> lock(shared_->mutex);
-    if (!shared_->connected) why = shared_->reason;
+    // A lost writer connects again at its next change: once the listener
+    // is back from a problem after that, so is the server, and row 23
+    // says so at once.
+    if (!why.empty() && !writer_.connected() && shared_->rejoined > lostAt_) why.clear();
+    if (why.empty() && !shared_->connected) why = shared_->reason;
   }
   if (why.empty()) return "";
   std::string text = "Ingen forbindelse til databasen: " + why;

@@ -77,6 +77,9 @@ class PgStore : public DayStore {
               const std::vector<std::string>& stations);
   // Reads the rows after the last seen on the key path's connection.
   bool readMissed();
+  // The key path's connection is lost: said until it is made again, or
+  // until the listener is back from a problem it had after this.
+  void writerLost();
   // Connects the key path's connection unless connected; the listener
   // learns who it is, so that its own notifications cost no read.
   bool connectWriter();
@@ -96,6 +99,7 @@ class PgStore : public DayStore {
   std::string text_;
   std::vector<TimedChange> pending_;
   std::string writerProblem_;
+  std::uint64_t lostAt_ = 0;  // the listener's reads begun when the writer was lost
   bool dayTurned_ = false;  // a new date: the station takes its (empty) day
   std::array<std::string, DayState::kRooms> leavingBy_;  // the station of each begun departure
 };
