@@ -51,7 +51,9 @@ void Booth::takeNews() {
 std::optional<Change> Booth::keep(const Decision& decide, const char* refused) {
   takeNews();
   const auto kept = keepChange(store_, day_, decide, [this](const DayStore::News& news) { day_ = news.state; });
-  if (!kept) message_ = store_.warning().empty() ? refused : store_.warning();
+  // A store out of reach is said on the message row for as long as it
+  // lasts (its warning), not kept there after the store is back.
+  if (!kept && store_.warning().empty()) message_ = refused;
   return kept;
 }
 

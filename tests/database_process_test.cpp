@@ -457,6 +457,16 @@ TEST(DatabaseProcess, TheTechniciansBooth) {
   EXPECT_EQ(server.sql("SELECT room FROM morvalis.changes WHERE kind = 'kald' AND number = 1"), "2");
   EXPECT_EQ(server.sql("SELECT count(*) FROM morvalis.changes WHERE kind = 'igen'"), "2");
   EXPECT_EQ(server.sql("SELECT number FROM morvalis.changes WHERE kind = 'ikkemoedt'"), "1");
+  // The server gone: F4 says so on the bottom row for as long as it lasts,
+  // and the row is clear again by itself once the server is back.
+  server.kill();
+  two.sendKeys("F4");
+  two.waitForText("Ingen forbindelse til databasen");
+  ASSERT_TRUE(server.start());
+  two.waitFor([](const VtModel& m) { return !screenContains(m, "Ingen forbindelse"); }, std::chrono::seconds(10));
+  EXPECT_FALSE(screenContains(two.capture(), "Ingen forbindelse")) << "said after the server was back";
+  two.sendKeys("F4");
+  two.waitForText("Nummer i rummet (kaldt 1 gang):");
   two.sendKeys("F2");
   two.waitForText("Ledigt");
   const std::string log = WorkDirectory::read(clinic.path() / "two" / "data.txt");
