@@ -313,19 +313,27 @@ TEST(DatabaseProcess, ThreeDesksForHalfAMinuteOfRandomKeysAndFaults) {
 namespace {
 
 // The Windows desk, booth, ticket machine and display (cross-built with
-// libpq from Debian's source) under Wine, on the same day as a Linux desk;
-// their morvalis.conf as Windows saves it (CR LF).
+// libpq and OpenSSL from Debian's source) under Wine, on the same day as a
+// Linux desk, every one over TLS (sslmode=require); their morvalis.conf as
+// Windows saves it (CR LF).
 TEST(DatabaseProcess, TheWindowsStationsUnderWine) {
   if (!ClinicDriver::windowsBuilt()) {
     GTEST_SKIP() << "the Windows programs are not built: ./scripts/windows builds them";
   }
-  ClinicDriver clinic("database-wine");
+  ClinicDriver clinic("database-wine", true);
   if (!clinic.whyNot().empty()) GTEST_SKIP() << clinic.whyNot();
+  // What scripts/libpq-windows built the Windows libpq with.
+  const fs::path built = fs::path(MORVALIS_WINDOWS_EXE).parent_path().parent_path().parent_path();
+  std::string tlsWhyNot = clinic.server().tlsWhyNot();
+  if (WorkDirectory::read(built / "libpq-windows" / "tls") != "openssl\n") {
+    tlsWhyNot = "the Windows libpq has no TLS (build/libpq-windows/tls)";
+  }
+  if (!tlsWhyNot.empty()) std::printf("TLS not tried: %s\n", tlsWhyNot.c_str());
+  const std::string uri = clinic.server().uri() + (tlsWhyNot.empty() ? "?sslmode=require" : "");
   FakePrinter printer;
   for (const char* folder : {"linux", "windows", "booth", "door", "tv"}) {
     const std::string more = std::string(folder) == "door" ? "printer = " + printer.address() + "\r\n" : "";
-    WorkDirectory::write(clinic.folder(folder) / "morvalis.conf",
-                         "database = " + clinic.server().uri() + "\r\n" + more);
+    WorkDirectory::write(clinic.folder(folder) / "morvalis.conf", "database = " + uri + "\r\n" + more);
   }
   const auto windows = ClinicDriver::Build::Windows;
   std::string made;
@@ -369,6 +377,13 @@ TEST(DatabaseProcess, TheWindowsStationsUnderWine) {
   linux.waitForText("Ventende: 0 - 0");
   EXPECT_EQ(clinic.server().sql("SELECT count(DISTINCT station) FROM morvalis.changes"), "4")
       << "each station names itself in its rows";
+  if (tlsWhyNot.empty()) {
+    // The five stations' connections (a writer and a listener each), none in clear.
+    EXPECT_EQ(clinic.server().sql("SELECT count(*) FILTER (WHERE NOT s.ssl) || ' in clear of ' || count(*) "
+                                  "FROM pg_stat_ssl s JOIN pg_stat_activity a USING (pid) "
+                                  "WHERE a.application_name LIKE 'morvalis%'"),
+              "0 in clear of 10");
+  }
   door.sendKeys("C-q");
   EXPECT_TRUE(slowly(door, "exit=0"));
   booth.sendKeys("F2");

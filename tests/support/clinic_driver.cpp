@@ -18,8 +18,9 @@ std::string program(const char* linux, const char* windows, ClinicDriver::Build 
 
 }  // namespace
 
-ClinicDriver::ClinicDriver(const std::string& name)
-    : dir_(name), server_(fs::temp_directory_path() / ("morvalis-pg-" + name + "-" + std::to_string(getpid()))) {
+ClinicDriver::ClinicDriver(const std::string& name, bool tls)
+    : dir_(name),
+      server_(fs::temp_directory_path() / ("morvalis-pg-" + name + "-" + std::to_string(getpid())), tls) {
   if (server_.whyNot().empty()) uri_ = server_.uri();
 }
 

@@ -21,8 +21,9 @@ class ClinicDriver {
  public:
   enum class Build { Linux, Windows };
 
-  // `name`: the test's folder and the server's, unique in the run.
-  explicit ClinicDriver(const std::string& name);
+  // `name`: the test's folder and the server's, unique in the run; `tls`:
+  // the server speaks TLS too (see ScratchPostgres).
+  explicit ClinicDriver(const std::string& name, bool tls = false);
 
   const std::string& whyNot() const { return server_.whyNot(); }
   ScratchPostgres& server() { return server_; }

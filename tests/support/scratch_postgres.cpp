@@ -44,7 +44,7 @@ int runAs(const std::string& user, const std::vector<std::string>& argv, const f
   return run.wait(60'000);
 }
 
-ScratchPostgres::ScratchPostgres(const fs::path& root) : root_(root), bin_(serverBin()) {
+ScratchPostgres::ScratchPostgres(const fs::path& root, bool tls) : root_(root), bin_(serverBin()) {
   if (bin_.empty()) {
     why_ = "no PostgreSQL server here (Debian's postgresql)";
     return;
@@ -69,6 +69,20 @@ ScratchPostgres::ScratchPostgres(const fs::path& root) : root_(root), bin_(serve
     why_ = "initdb failed: " + WorkDirectory::read(root_ / "initdb.log");
     return;
   }
+  if (tls) {
+    // The key readable by the server's user only, or it refuses it.
+    if (runAs(user, {"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                     "-subj", "/CN=127.0.0.1", "-keyout", (root_ / "data" / "server.key").string(),
+                     "-out", (root_ / "data" / "server.crt").string()},
+              root_ / "openssl.log") == 0) {
+      std::error_code none;
+      fs::permissions(root_ / "data" / "server.key", fs::perms::owner_read | fs::perms::owner_write, none);
+      tls_ = true;
+      tlsWhyNot_.clear();
+    } else {
+      tlsWhyNot_ = "no certificate (the openssl tool): " + WorkDirectory::read(root_ / "openssl.log");
+    }
+  }
   port_ = freePort();
   if (!start()) return;
   std::string error;
@@ -77,9 +91,10 @@ ScratchPostgres::ScratchPostgres(const fs::path& root) : root_(root), bin_(serve
 }
 
 bool ScratchPostgres::start() {
-  server_ = TestServer({(bin_ / "postgres").string(), "-D", (root_ / "data").string(), "-k", root_.string(),
-                        "-p", std::to_string(port_), "-c", "listen_addresses=127.0.0.1"},
-                       root_ / "server.log", ::getuid() == 0 ? "postgres" : "");
+  std::vector<std::string> argv{(bin_ / "postgres").string(), "-D", (root_ / "data").string(), "-k",
+                                root_.string(), "-p", std::to_string(port_), "-c", "listen_addresses=127.0.0.1"};
+  if (tls_) argv.insert(argv.end(), {"-c", "ssl=on"});
+  server_ = TestServer(argv, root_ / "server.log", ::getuid() == 0 ? "postgres" : "");
   const fs::path socket = root_ / (".s.PGSQL." + std::to_string(port_));
   if (!server_.waitFor(socket, 15'000)) {
     why_ = "the server did not start: " + WorkDirectory::read(root_ / "server.log");

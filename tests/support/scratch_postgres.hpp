@@ -4,6 +4,8 @@
 // (the server refuses root). Its superuser is "morvalis", trusted on the
 // test's own addresses. whyNot() says why it could not start (no
 // postgresql installed, no postgres user); the folder goes with the object.
+// With `tls` it also speaks TLS (a self-signed certificate made by the
+// openssl tool), where it can: tlsWhyNot() says why not.
 #pragma once
 
 #include <filesystem>
@@ -14,10 +16,11 @@
 
 class ScratchPostgres {
  public:
-  explicit ScratchPostgres(const std::filesystem::path& root);
+  explicit ScratchPostgres(const std::filesystem::path& root, bool tls = false);
   ~ScratchPostgres();
 
   const std::string& whyNot() const { return why_; }
+  const std::string& tlsWhyNot() const { return tlsWhyNot_; }
   // libpq's URI of database `database` for `user`.
   std::string uri(const std::string& user = "morvalis", const std::string& database = "morvalis") const;
   int port() const { return port_; }
@@ -34,6 +37,8 @@ class ScratchPostgres {
   std::filesystem::path bin_;
   int port_ = 0;
   std::string why_;
+  bool tls_ = false;
+  std::string tlsWhyNot_ = "not asked for";
   TestServer server_;
 };
 
