@@ -81,27 +81,27 @@ int main(int argc, char** argv) {
                                       : JournalFollower(folder, FileSystem::real(), clock.today);
     std::unique_ptr<FollowerThread> reader;
     if (!source) reader = std::make_unique<FollowerThread>(follower, folder);
-    const WaitingRoomDisplay::Source day =
-        reader ? WaitingRoomDisplay::Source{[&reader] { return reader->poll(); },
-                                            [&reader]() -> const JournalFollower& { return reader->day(); }}
-               : WaitingRoomDisplay::Source{[&follower] { return follower.poll(); },
-                                            [&follower]() -> const JournalFollower& { return follower; }};
     // Calls are spoken on a thread of their own, made here so that it
     // shares the terminal session's blocked signals.
     std::unique_ptr<Announcer> announcer;
     if (!quiet && !beepOnly) announcer = std::make_unique<Announcer>(systemSpeech());
-    WaitingRoomDisplay display(day,
-                               {clock.timeOfDay,
-                                [] {
-                                  return std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             std::chrono::steady_clock::now().time_since_epoch())
-                                      .count();
-                                },
-                                clock.today},
-                               quiet, nullptr, announcer.get());
+    const WaitingRoomDisplay::Clocks clocks{clock.timeOfDay,
+                                            [] {
+                                              return std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                         std::chrono::steady_clock::now().time_since_epoch())
+                                                  .count();
+                                            },
+                                            clock.today};
     // The reader or the database's listener wakes the display at news.
-    if (reader) Console::wakeOn(reader->wakeHandle());
-    if (database) Console::wakeOn(database->wakeHandle());
-    display.run();
+    if (reader) {
+      Console::wakeOn(reader->wakeHandle());
+      WaitingRoomDisplay({[&reader] { return reader->poll(); },
+                          [&reader]() -> const JournalFollower& { return reader->day(); }},
+                         clocks, quiet, announcer.get())
+          .run();
+    } else {
+      if (database) Console::wakeOn(database->wakeHandle());
+      WaitingRoomDisplay(follower, clocks, quiet, announcer.get()).run();
+    }
   });
 }

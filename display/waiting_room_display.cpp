@@ -8,18 +8,13 @@ constexpr int kEscape = 27;
 }
 
 WaitingRoomDisplay::WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
-                                       FileWatch* watch, Announcer* announcer)
+                                       Announcer* announcer)
     : WaitingRoomDisplay(Source{[&follower] { return follower.poll(); },
                                 [&follower]() -> const JournalFollower& { return follower; }},
-                         std::move(clocks), quiet, watch, announcer) {}
+                         std::move(clocks), quiet, announcer) {}
 
-WaitingRoomDisplay::WaitingRoomDisplay(Source source, Clocks clocks, bool quiet, FileWatch* watch,
-                                       Announcer* announcer)
-    : source_(std::move(source)),
-      clocks_(std::move(clocks)),
-      quiet_(quiet),
-      watch_(watch),
-      announcer_(announcer) {}
+WaitingRoomDisplay::WaitingRoomDisplay(Source source, Clocks clocks, bool quiet, Announcer* announcer)
+    : source_(std::move(source)), clocks_(std::move(clocks)), quiet_(quiet), announcer_(announcer) {}
 
 void WaitingRoomDisplay::run() {
   std::pair<int, int> size{0, 0};
@@ -27,9 +22,7 @@ void WaitingRoomDisplay::run() {
   int highlight = 0;
   std::int64_t highlightEnds = 0;
   bool speechFailed = false;
-  if (watch_) Console::wakeOn(watch_->handle());
   for (;;) {
-    if (watch_) watch_->drain();
     // The first round always draws: the size and the minute are new.
     bool redraw = false;
     const auto window = Console::windowSize();

@@ -1,7 +1,7 @@
 // WaitingRoomDisplay: the display's loop. It fills the console's window
-// (laid out anew when the window changes its size), follows the desk's
-// journal as soon as `watch` says the folder changed, and every `kPollMs`
-// in any case (network shares, Windows), lets the
+// (laid out anew when the window changes its size), follows the day as
+// soon as its source wakes the wait for keys (see Console::wakeOn), and
+// every `kPollMs` in any case (network shares), lets the
 // newest call stand out for kHighlightMs and announces it once (unless
 // quiet): spoken by `announcer` when there is one and it does not hang,
 // else a beep; a call that could not be spoken is beeped when that is
@@ -18,7 +18,6 @@
 
 #include "console_types.hpp"
 #include "announcer.hpp"
-#include "file_watch.hpp"
 #include "journal_follower.hpp"
 #include "waiting_room_view.hpp"
 
@@ -40,18 +39,15 @@ class WaitingRoomDisplay {
     std::function<const JournalFollower&()> day;
   };
 
-  WaitingRoomDisplay(Source source, Clocks clocks, bool quiet, FileWatch* watch = nullptr,
-                     Announcer* announcer = nullptr);
+  WaitingRoomDisplay(Source source, Clocks clocks, bool quiet, Announcer* announcer = nullptr);
   // `follower` read in the display's own loop.
-  WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet,
-                     FileWatch* watch = nullptr, Announcer* announcer = nullptr);
+  WaitingRoomDisplay(JournalFollower& follower, Clocks clocks, bool quiet, Announcer* announcer = nullptr);
   void run();
 
  private:
   Source source_;
   Clocks clocks_;
   bool quiet_;
-  FileWatch* watch_;
   Announcer* announcer_;
   int beeped_ = 0;                 // the speech failures beeped for
   long long deskMoment_ = -1;      // the journal's newest line, by the desk's clock

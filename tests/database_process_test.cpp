@@ -30,13 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono;
 
-bool shows(const VtModel& m, const std::string& text) {
-  for (int row = 0; row < m.screen.height(); ++row) {
-    if (m.screen.rowText(row).find(text) != std::string::npos) return true;
-  }
-  return false;
-}
-
 // Numbers of each category issued 1, 2, 3, ... each once, and each called
 // (first) at most once: into one room, so no two rooms have one patient.
 void expectNumbersOnceEach(const ScratchPostgres& server) {
@@ -76,7 +69,7 @@ TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
   b.sendKeys("F4 1");
   char called[64];
   std::snprintf(called, sizeof called, "Rum 1 %9d   voksen", 1);
-  EXPECT_TRUE(display.waitFor([&](const VtModel& m) { return shows(m, called); }))
+  EXPECT_TRUE(display.waitFor([&](const VtModel& m) { return screenContains(m, called); }))
       << "the display shows the call another desk made";
   a.waitForText("Ventende: 1 - 0");
   // B's picture showed room 1 taken all along; A takes room 2 while B is
@@ -99,7 +92,7 @@ TEST(DatabaseProcess, TwoDesksAndADisplayShareOneDay) {
   EXPECT_LT(steady_clock::now() - pressed, milliseconds(3000));
   a.sendKeys("Enter");
   ASSERT_TRUE(server.start()) << server.whyNot();
-  a.waitFor([](const VtModel& m) { return !shows(m, "Ingen forbindelse"); });
+  a.waitFor([](const VtModel& m) { return !screenContains(m, "Ingen forbindelse"); });
   a.sendKeys("F3 v");
   a.waitForText("Tildelt nummer: 3");
   b.waitForText("Ventende: 2 - 0");
@@ -303,7 +296,7 @@ TEST(DatabaseProcess, ThreeDesksForHalfAMinuteOfRandomKeysAndFaults) {
     if (!shift || shift->lastCalled == 0) continue;
     char row[64];
     std::snprintf(row, sizeof row, "Rum %d %9d", room, shift->lastCalled);
-    EXPECT_TRUE(display.waitFor([&](const VtModel& m) { return shows(m, row); }, seconds(8)))
+    EXPECT_TRUE(display.waitFor([&](const VtModel& m) { return screenContains(m, row); }, seconds(8)))
         << "the display shows room " << room << "'s last call";
   }
 }
