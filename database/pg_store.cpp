@@ -107,6 +107,7 @@ struct PgStore::Shared {
   std::string usualFor;     // the day `usual` was read for
   ExpectedWait::Usual usual;
   std::atomic<bool> stop{false};
+  std::atomic<bool> waiting{false};  // the listener waits for news, not on the server
   std::atomic<bool> dayMoved{false};
   WakeSignal wake;
 
@@ -200,6 +201,7 @@ void listen(const std::shared_ptr<PgStore::Shared>& shared) {
     }
     shared->readUsual(connection);
     bool readNow = shared->dayMoved.load();
+    shared->waiting = true;
 #ifdef _WIN32
     WSAPOLLFD p{static_cast<SOCKET>(connection.socket()), POLLRDNORM, 0};
     const int ready = WSAPoll(&p, 1, kStopLookMs);
@@ -207,6 +209,7 @@ void listen(const std::shared_ptr<PgStore::Shared>& shared) {
     pollfd p{connection.socket(), POLLIN, 0};
     const int ready = ::poll(&p, 1, kStopLookMs);
 #endif
+    shared->waiting = false;
     if (ready > 0) {
       // The station's own changes are in its day already: read what
       // others did, or what the writer could not hand over.
@@ -255,12 +258,15 @@ PgStore::~PgStore() {
   shared_->stop = true;
   std::unique_lock<std::mutex> lock(shared_->mutex);
   const bool started = !day_.empty();
+  // A listener waiting for news sees the stop within kStopLookMs; one
+  // waiting on the server is given a moment, which a server that answers
+  // needs, and is otherwise left to end by itself (within its own limit),
+  // keeping what it shares (its wake signal too): the end never waits for
+  // a server that hangs.
   if (started) {
-    shared_->ended.wait_for(lock, std::chrono::milliseconds(kStoreWaitMs),
-                            [this] { return shared_->finished; });
+    const int ms = shared_->waiting ? kStopLookMs + 100 : 100;
+    shared_->ended.wait_for(lock, std::chrono::milliseconds(ms), [this] { return shared_->finished; });
   }
-  // A listener still stuck keeps what it shares (its wake signal too)
-  // until it ends itself.
 }
 
 std::intptr_t PgStore::wakeHandle() const {

@@ -20,8 +20,8 @@
 // databasen: <why>" (and the listener's connection is also the display's
 // sign that what it shows may be old).
 //
-// The destructor stops the listener within kStoreWaitMs; one stuck in a
-// host name's lookup is left to end by itself.
+// The destructor stops the listener within 0.3 s; one still waiting on
+// the server (or a host name's lookup) is left to end by itself.
 #pragma once
 
 #include <array>
