@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -69,8 +70,7 @@ bool PgConnection::waitFor(bool write, long long deadline) {
   const int fd = PQsocket(conn_);
   if (fd < 0) return false;
   for (;;) {
-    const long long left = deadline - pgSteadyMs();
-    if (left <= 0) return false;
+    const long long left = std::max(0LL, deadline - pgSteadyMs());
 #ifdef _WIN32
     WSAPOLLFD p{static_cast<SOCKET>(fd), static_cast<SHORT>(write ? POLLWRNORM : POLLRDNORM), 0};
     const int ready = WSAPoll(&p, 1, static_cast<INT>(left));
@@ -79,12 +79,20 @@ bool PgConnection::waitFor(bool write, long long deadline) {
     const int ready = ::poll(&p, 1, static_cast<int>(left));
 #endif
     if (ready > 0) return true;
-    if (ready == 0) return false;
+    if (ready == 0 || left == 0) return false;
   }
 }
 
 bool PgConnection::connect(int ms) {
-  if (conn_) return true;
+  if (conn_) {
+    // A server that restarted said so and closed the connection while it
+    // idled: read that now, before a statement is sent on it for nothing.
+    for (int looks = 0; looks < 4 && waitFor(false, pgSteadyMs()); ++looks) {
+      if (!PQconsumeInput(conn_)) break;
+    }
+    if (PQstatus(conn_) == CONNECTION_OK) return true;
+    drop();
+  }
   const long long deadline = pgSteadyMs() + ms;
   // The limits libpq keeps itself: a connection whose peer vanished is
   // noticed in seconds, not in the kernel's quarter of an hour.
@@ -118,10 +126,15 @@ bool PgConnection::connect(int ms) {
 PgConnection::Result PgConnection::query(const std::string& sql,
                                          const std::vector<std::string>& params, int ms) {
   Result result;
-  if (!conn_) {
+  // A connection that breaks is said as such, even after the server's
+  // last words (a FATAL's state) came in: the station reads it as lost.
+  const auto broken = [this, &result](const std::string& reason) {
+    if (!reason.empty()) fail(reason);
     result.message = reason_;
+    result.state.clear();
     return result;
-  }
+  };
+  if (!conn_) return broken("");
   const long long deadline = pgSteadyMs() + ms;
   std::vector<const char*> values;
   for (const std::string& p : params) values.push_back(p.c_str());
@@ -130,32 +143,18 @@ PgConnection::Result PgConnection::query(const std::string& sql,
   const int sent = params.empty() ? PQsendQuery(conn_, sql.c_str())
                                   : PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()),
                                                       nullptr, values.data(), nullptr, nullptr, 0);
-  if (!sent) {
-    fail(connectionReason(firstLine(PQerrorMessage(conn_))));
-    result.message = reason_;
-    return result;
-  }
+  if (!sent) return broken(connectionReason(firstLine(PQerrorMessage(conn_))));
   // The statement out, then its answer in, each within what is left.
   for (int flushed = PQflush(conn_); flushed != 0; flushed = PQflush(conn_)) {
     if (flushed < 0 || !waitFor(true, deadline)) {
-      fail(flushed < 0 ? "forbindelsen blev afbrudt" : "serveren svarer ikke");
-      result.message = reason_;
-      return result;
+      return broken(flushed < 0 ? "forbindelsen blev afbrudt" : "serveren svarer ikke");
     }
   }
   bool gotError = false;
   for (;;) {
     while (PQisBusy(conn_)) {
-      if (!waitFor(false, deadline)) {
-        fail("serveren svarer ikke");
-        result.message = reason_;
-        return result;
-      }
-      if (!PQconsumeInput(conn_)) {
-        fail(connectionReason(firstLine(PQerrorMessage(conn_))));
-        result.message = reason_;
-        return result;
-      }
+      if (!waitFor(false, deadline)) return broken("serveren svarer ikke");
+      if (!PQconsumeInput(conn_)) return broken(connectionReason(firstLine(PQerrorMessage(conn_))));
     }
     PGresult* r = PQgetResult(conn_);
     if (!r) break;
@@ -181,12 +180,7 @@ PgConnection::Result PgConnection::query(const std::string& sql,
     }
     PQclear(r);
   }
-  if (PQstatus(conn_) == CONNECTION_BAD) {
-    fail(connectionReason(firstLine(PQerrorMessage(conn_))));
-    result.message = reason_;
-    result.state.clear();
-    return result;
-  }
+  if (PQstatus(conn_) == CONNECTION_BAD) return broken(connectionReason(firstLine(PQerrorMessage(conn_))));
   result.ok = !gotError;
   return result;
 }

@@ -25,7 +25,8 @@ class PgConnection {
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
 
-  // Connects within `ms` unless connected; false with reason().
+  // Connects within `ms` unless connected (a connection the server has
+  // closed meanwhile, as at its restart, is made again); false with reason().
   bool connect(int ms);
   bool connected() const { return conn_ != nullptr; }
   void drop();

@@ -115,6 +115,11 @@ void ScratchPostgres::kill() {
   server_.stop(SIGKILL);
 }
 
+bool ScratchPostgres::restart() {
+  server_.stop(SIGINT);
+  return start();
+}
+
 ScratchPostgres::~ScratchPostgres() {
   server_.stop(SIGINT);  // the fast shutdown
   std::error_code none;

@@ -28,9 +28,12 @@ class ScratchPostgres {
   // error in `error`.
   std::string sql(const std::string& statements, std::string* error = nullptr,
                   const std::string& database = "morvalis") const;
-  // The server killed (-9), and started again on the same port.
+  // The server killed (-9), and started again on the same port; or
+  // restarted as an administrator does (the fast shutdown: every
+  // connection told and closed).
   void kill();
   bool start();
+  bool restart();
 
  private:
   std::filesystem::path root_;
