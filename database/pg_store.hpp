@@ -43,8 +43,9 @@ class PgStore : public DayStore {
   ~PgStore() override;
 
   // Connects, checks the schema and reads the day; a database that cannot
-  // be reached is no reason not to start: the notices say so, row 23 too,
-  // and the day comes in once the listener gets through.
+  // be reached is no reason not to start: row 23 says so while it lasts,
+  // and the day comes in once the listener gets through. A schema newer
+  // than this program's is in the notices too.
   Start open() override;
   bool begin(const DayState& state) override;
   Outcome append(const Change& change, const StateOf& stateAfter) override;
