@@ -27,19 +27,48 @@ std::string firstLine(const char* text) {
   return line;
 }
 
-// A failed connection in the desk's words, libpq's after them.
-std::string connectionReason(const std::string& message) {
+// The first name in double quotes in `text` ("" when none), quotes kept.
+std::string quotedName(const std::string& text) {
+  const auto open = text.find('"');
+  const auto close = open == std::string::npos ? open : text.find('"', open + 1);
+  return close == std::string::npos ? std::string() : text.substr(open, close - open + 1);
+}
+
+}  // namespace
+
+std::string pgReason(const std::string& libpqMessage) {
+  std::string message = firstLine(libpqMessage.c_str());
+  // What libpq puts before the server's words says nothing the station
+  // does not know: which server it asked, and that it failed.
+  if (message.rfind("connection to server", 0) == 0) {
+    const auto failed = message.find(" failed: ");
+    if (failed != std::string::npos) message.erase(0, failed + 9);
+  }
+  for (const char* level : {"FATAL:  ", "ERROR:  ", "fe_sendauth: "}) {
+    if (message.rfind(level, 0) == 0) message.erase(0, std::strlen(level));
+  }
   const auto has = [&message](const char* part) { return message.find(part) != std::string::npos; };
   if (has("Connection refused") || has("No such file or directory")) return "serveren koerer ikke";
-  if (has("password authentication failed") || has("no password supplied") ||
-      has("no pg_hba.conf entry") || has("permission denied")) {
-    return "adgang naegtet (" + message + ")";
+  if (has("password authentication failed")) return "forkert adgangskode for " + quotedName(message);
+  if (has("no password supplied")) return "ingen adgangskode i pgpass";
+  if (has("pg_hba.conf")) return "pg_hba.conf giver ikke adgang";
+  if (has("does not support SSL")) return "serveren har ikke TLS (sslmode)";
+  if (const auto denied = message.find("permission denied for "); denied != std::string::npos) {
+    return "adgang naegtet til " + message.substr(denied + 22);
   }
-  if (has("does not exist")) return "databasen findes ikke (" + message + ")";
+  if (has("permission denied")) return "adgang naegtet";
+  if (message.rfind("role \"", 0) == 0 && has("does not exist")) {
+    return "brugeren " + quotedName(message) + " findes ikke";
+  }
+  if (message.rfind("database \"", 0) == 0 && has("does not exist")) {
+    return "databasen " + quotedName(message) + " findes ikke";
+  }
   if (has("could not translate host name")) return "navnet findes ikke";
-  if (has("the database system is starting up") || has("shutting down")) {
+  if (has("the database system is starting up") || has("shutting down") ||
+      has("in recovery mode")) {
     return "serveren starter eller stopper";
   }
+  if (has("too many clients") || has("remaining connection slots")) return "serveren har ikke flere forbindelser";
   // The server or the network went away under an open connection.
   if (message.empty() || has("server closed the connection") || has("terminating connection") ||
       has("could not receive data") || has("could not send data") || has("Connection reset") ||
@@ -48,8 +77,6 @@ std::string connectionReason(const std::string& message) {
   }
   return "fejl (" + message + ")";
 }
-
-}  // namespace
 
 PgConnection::PgConnection(std::string conninfo, std::string application)
     : conninfo_(std::move(conninfo)), application_(std::move(application)) {}
@@ -104,12 +131,12 @@ bool PgConnection::connect(int ms) {
   conn_ = PQconnectStartParams(keys, values, 1);
   if (!conn_) return fail("for lidt hukommelse"), false;
   if (PQstatus(conn_) == CONNECTION_BAD) {
-    return fail(connectionReason(firstLine(PQerrorMessage(conn_)))), false;
+    return fail(pgReason(PQerrorMessage(conn_))), false;
   }
   PostgresPollingStatusType status = PGRES_POLLING_WRITING;
   while (status != PGRES_POLLING_OK) {
     if (status == PGRES_POLLING_FAILED) {
-      return fail(connectionReason(firstLine(PQerrorMessage(conn_)))), false;
+      return fail(pgReason(PQerrorMessage(conn_))), false;
     }
     if (!waitFor(status == PGRES_POLLING_WRITING, deadline)) {
       return fail("serveren svarer ikke"), false;
@@ -143,7 +170,7 @@ PgConnection::Result PgConnection::query(const std::string& sql,
   const int sent = params.empty() ? PQsendQuery(conn_, sql.c_str())
                                   : PQsendQueryParams(conn_, sql.c_str(), static_cast<int>(values.size()),
                                                       nullptr, values.data(), nullptr, nullptr, 0);
-  if (!sent) return broken(connectionReason(firstLine(PQerrorMessage(conn_))));
+  if (!sent) return broken(pgReason(PQerrorMessage(conn_)));
   // The statement out, then its answer in, each within what is left.
   for (int flushed = PQflush(conn_); flushed != 0; flushed = PQflush(conn_)) {
     if (flushed < 0 || !waitFor(true, deadline)) {
@@ -154,7 +181,7 @@ PgConnection::Result PgConnection::query(const std::string& sql,
   for (;;) {
     while (PQisBusy(conn_)) {
       if (!waitFor(false, deadline)) return broken("serveren svarer ikke");
-      if (!PQconsumeInput(conn_)) return broken(connectionReason(firstLine(PQerrorMessage(conn_))));
+      if (!PQconsumeInput(conn_)) return broken(pgReason(PQerrorMessage(conn_)));
     }
     PGresult* r = PQgetResult(conn_);
     if (!r) break;
@@ -176,11 +203,12 @@ PgConnection::Result PgConnection::query(const std::string& sql,
       gotError = true;
       const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
       result.state = state ? state : "";
-      result.message = firstLine(PQresultErrorMessage(r));
+      const char* primary = PQresultErrorField(r, PG_DIAG_MESSAGE_PRIMARY);
+      result.message = primary ? primary : firstLine(PQresultErrorMessage(r));
     }
     PQclear(r);
   }
-  if (PQstatus(conn_) == CONNECTION_BAD) return broken(connectionReason(firstLine(PQerrorMessage(conn_))));
+  if (PQstatus(conn_) == CONNECTION_BAD) return broken(pgReason(PQerrorMessage(conn_)));
   result.ok = !gotError;
   return result;
 }
@@ -193,7 +221,7 @@ PgConnection::Notified PgConnection::take(int ownBackend) {
   Notified notified;
   if (!conn_) return notified;
   if (!PQconsumeInput(conn_)) {
-    fail(connectionReason(firstLine(PQerrorMessage(conn_))));
+    fail(pgReason(PQerrorMessage(conn_)));
     return notified;
   }
   while (PGnotify* n = PQnotifies(conn_)) {

@@ -17,6 +17,12 @@
 
 struct pg_conn;
 
+// libpq's message of a failed connection, or the server's of a failed
+// statement, in a few Danish words for row 23 (what it names in quotes
+// kept, the server's own words only where no Danish ones fit): 78 cells
+// hold it after "Ingen forbindelse til databasen: ".
+std::string pgReason(const std::string& libpqMessage);
+
 class PgConnection {
  public:
   // `conninfo`: a libpq connection string or URI (morvalis.conf's database).
@@ -34,7 +40,7 @@ class PgConnection {
   struct Result {
     bool ok = false;
     std::string state;    // SQLSTATE of an error the server gave; empty otherwise
-    std::string message;  // the server's message
+    std::string message;  // the server's message (its first line, without "ERROR:")
     std::vector<std::vector<std::optional<std::string>>> rows;
   };
   // One statement with text parameters ($1, $2, ...), or several without,

@@ -160,7 +160,7 @@ struct PgStore::Shared {
     Rows rows;
     std::vector<std::string> by;
     if (!result.ok || !rowsOf(result, rows, &by)) {
-      setProblem(result.state.empty() ? connection.reason() : "fejl (" + result.message + ")");
+      setProblem(result.state.empty() ? connection.reason() : pgReason(result.message));
       if (!result.state.empty()) connection.drop();
       return false;
     }
@@ -353,7 +353,7 @@ bool PgStore::readMissed() {
     if (result.state.empty()) {
       writerLost();
     } else {
-      writerProblem_ = "fejl (" + result.message + ")";
+      writerProblem_ = pgReason(result.message);
     }
     return false;
   }
@@ -441,7 +441,7 @@ DayStore::Outcome PgStore::append(const Change& change, const StateOf&) {
     writerProblem_.clear();
     return Outcome::Refused;
   }
-  writerProblem_ = "fejl (" + result.message + ")";
+  writerProblem_ = pgReason(result.message);
   return Outcome::Unavailable;
 }
 

@@ -139,6 +139,46 @@ TEST_F(Database, TwoStationsShareOneDay) {
   EXPECT_EQ(a.news()->state.rooms[2]->name, "Bo");
   EXPECT_EQ(b.dayText(), a.dayText());
   EXPECT_EQ(replayJournal(a.dayText()).damage, Replay::Damage::None) << a.dayText();
+  // A station set up with a role the server does not know says which.
+  PgStore stranger = station("c", server_->uri("nobody"));
+  stranger.open();
+  EXPECT_EQ(stranger.warning(), "Ingen forbindelse til databasen: brugeren \"nobody\" findes ikke");
+}
+
+// libpq's messages (as this machine's libpq and server gave them) in the
+// words row 23 has room for: the server's name for what is missing, not
+// libpq's account of where it asked.
+TEST(DatabaseReasons, RowTwentyThreeSaysWhatIsWrongInItsWidth) {
+  const char* const at = "connection to server at \"127.0.0.1\", port 5499 failed: ";
+  const std::pair<std::string, std::string> table[] = {
+      {std::string(at) + "FATAL:  role \"nobody\" does not exist\n", "brugeren \"nobody\" findes ikke"},
+      {std::string(at) + "FATAL:  database \"nodb\" does not exist\n", "databasen \"nodb\" findes ikke"},
+      {std::string(at) + "FATAL:  password authentication failed for user \"st\"\n",
+       "forkert adgangskode for \"st\""},
+      {std::string(at) + "fe_sendauth: no password supplied\n", "ingen adgangskode i pgpass"},
+      {std::string(at) + "FATAL:  no pg_hba.conf entry for host \"127.0.0.1\", user \"m\", database \"m\", "
+       "no encryption\n",
+       "pg_hba.conf giver ikke adgang"},
+      {std::string(at) + "server does not support SSL, but SSL was required\n", "serveren har ikke TLS (sslmode)"},
+      {std::string(at) + "Connection refused\n\tIs the server running on that host and accepting TCP/IP "
+       "connections?\n",
+       "serveren koerer ikke"},
+      {"connection to server on socket \"/tmp/.s.PGSQL.5498\" failed: No such file or directory\n",
+       "serveren koerer ikke"},
+      {"could not translate host name \"nohost.invalid\" to address: Name or service not known\n",
+       "navnet findes ikke"},
+      {std::string(at) + "FATAL:  sorry, too many clients already\n", "serveren har ikke flere forbindelser"},
+      {std::string(at) + "FATAL:  the database system is shutting down\n", "serveren starter eller stopper"},
+      {"FATAL:  terminating connection due to administrator command\n", "forbindelsen blev afbrudt"},
+      {"server closed the connection unexpectedly\n\tThis probably means the server terminated abnormally\n",
+       "forbindelsen blev afbrudt"},
+      {"permission denied for schema morvalis", "adgang naegtet til schema morvalis"},
+      {"", "forbindelsen blev afbrudt"},
+  };
+  for (const auto& [message, reason] : table) {
+    EXPECT_EQ(pgReason(message), reason) << message;
+    EXPECT_LE(std::string("Ingen forbindelse til databasen: ").size() + reason.size(), 78u) << reason;
+  }
 }
 
 // A station's listener reads back none of the station's own changes (a
